@@ -1,0 +1,142 @@
+// Serial channel on a tty: exclusive, raw, with deadline-bounded poll loops.
+#include "platform/serial_port.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "platform/clock.h"
+#include "platform/sysroot.h"
+
+namespace {
+
+// Waits for one poll event until the deadline; false when it passed or the
+// wait failed.
+bool wait_for(int fd, short events, int64_t deadline_ns, short& revents)
+{
+    for (;;) {
+        const int64_t left = deadline_ns - plat_monotonic_ns();
+        if (left <= 0)
+            return false;
+        timespec ts{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
+        pollfd p{fd, events, 0};
+        const int r = ppoll(&p, 1, &ts, nullptr);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return false;
+        revents = p.revents;
+        return true;
+    }
+}
+
+}  // namespace
+
+plat_serial plat_serial_open(const char* path)
+{
+    const std::string real = plat_sysroot_path(path);
+    const int fd = open(real.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return PLAT_SERIAL_NONE;
+    // Root ignores TIOCEXCL; the lock keeps a second process of ours out anyway.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return PLAT_SERIAL_NONE;
+    }
+    ioctl(fd, TIOCEXCL);
+    tcflush(fd, TCIOFLUSH);
+
+    termios t{};
+    if (tcgetattr(fd, &t) != 0) {
+        plat_serial_close(fd);
+        return PLAT_SERIAL_NONE;
+    }
+    cfmakeraw(&t);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    t.c_cflag |= CS8 | CLOCAL | CREAD;
+    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    cfsetispeed(&t, B115200);
+    cfsetospeed(&t, B115200);
+    if (tcsetattr(fd, TCSANOW, &t) != 0) {
+        plat_serial_close(fd);
+        return PLAT_SERIAL_NONE;
+    }
+    // A pseudo-terminal has no modem lines and refuses this.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ioctl(fd, TIOCMBIS, &lines);
+    return fd;
+}
+
+bool plat_serial_write(plat_serial h, const uint8_t* data, int n, int timeout_ms)
+{
+    if (h < 0 || n < 0)
+        return false;
+    const int64_t deadline = plat_monotonic_ns() + int64_t{timeout_ms} * 1000000;
+    int done = 0;
+    while (done < n) {
+        const ssize_t w = write(h, data + done, static_cast<size_t>(n - done));
+        if (w > 0) {
+            done += static_cast<int>(w);
+            continue;
+        }
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w < 0 && errno != EAGAIN)
+            return false;
+        short revents = 0;
+        if (!wait_for(h, POLLOUT, deadline, revents) || (revents & (POLLHUP | POLLERR | POLLNVAL)))
+            return false;
+    }
+    return true;
+}
+
+int plat_serial_read(plat_serial h, uint8_t* buf, int n, int timeout_ms)
+{
+    if (h < 0 || n <= 0)
+        return 0;
+    const int64_t deadline = plat_monotonic_ns() + int64_t{timeout_ms} * 1000000;
+    int got = 0;
+    while (got < n) {
+        const ssize_t r = read(h, buf + got, static_cast<size_t>(n - got));
+        if (r > 0) {
+            got += static_cast<int>(r);
+            continue;
+        }
+        if (r < 0 && errno == EINTR)
+            continue;
+        // End of file or an error other than "nothing yet": the device is gone.
+        if (r == 0 || errno != EAGAIN)
+            break;
+        short revents = 0;
+        if (!wait_for(h, POLLIN, deadline, revents))
+            break;
+        if (!(revents & POLLIN) && (revents & (POLLHUP | POLLERR | POLLNVAL)))
+            break;
+    }
+    return got;
+}
+
+void plat_serial_purge(plat_serial h)
+{
+    if (h >= 0)
+        tcflush(h, TCIOFLUSH);
+}
+
+void plat_serial_close(plat_serial h)
+{
+    if (h < 0)
+        return;
+    int dtr = TIOCM_DTR;
+    ioctl(h, TIOCMBIC, &dtr);
+    tcflush(h, TCIOFLUSH);
+    // The exclusive mark outlives our descriptor while anyone else holds the tty.
+    ioctl(h, TIOCNXCL);
+    flock(h, LOCK_UN);
+    close(h);
+}

@@ -1,0 +1,42 @@
+// Calendar and zone records as the watch tools use them, with the portable
+// conversions between file time and calendar fields.
+#pragma once
+#include <cstdint>
+
+// A point in time as eight calendar fields (or, in a zone's transition date
+// with wYear 0, a yearly rule: month, weekday, week 1..5 with 5 the last).
+struct SYSTEMTIME {
+    uint16_t wYear;
+    uint16_t wMonth;
+    uint16_t wDayOfWeek;  // 0 is Sunday
+    uint16_t wDay;
+    uint16_t wHour;
+    uint16_t wMinute;
+    uint16_t wSecond;
+    uint16_t wMilliseconds;
+};
+static_assert(sizeof(SYSTEMTIME) == 16);
+
+// One zone: UTC = local time + Bias (+ StandardBias or DaylightBias), minutes.
+struct TIME_ZONE_INFORMATION {
+    int32_t Bias;
+    char16_t StandardName[32];
+    SYSTEMTIME StandardDate;
+    int32_t StandardBias;
+    char16_t DaylightName[32];
+    SYSTEMTIME DaylightDate;
+    int32_t DaylightBias;
+};
+
+// File time: 100-nanosecond units since 1601-01-01 00:00 UTC.
+using file_time = uint64_t;
+inline constexpr uint64_t FILE_TIME_PER_MS = 10000;
+inline constexpr uint64_t FILE_TIME_PER_SECOND = 10000000;
+// File time of 1970-01-01 00:00 UTC.
+inline constexpr uint64_t FILE_TIME_UNIX_EPOCH = 116444736000000000ULL;
+
+// File time to calendar fields (with weekday); false beyond year 30827.
+bool filetime_to_systime(file_time ft, SYSTEMTIME& st);
+// Calendar fields to file time; false when a field is out of range
+// (wDayOfWeek is ignored).
+bool systime_to_filetime(const SYSTEMTIME& st, file_time& ft);

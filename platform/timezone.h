@@ -1,0 +1,14 @@
+// The PC's current time zone.
+#pragma once
+#include <cstdint>
+#include "platform/systime.h"
+
+inline constexpr uint32_t TIME_ZONE_ID_UNKNOWN = 0;
+inline constexpr uint32_t TIME_ZONE_ID_STANDARD = 1;
+inline constexpr uint32_t TIME_ZONE_ID_DAYLIGHT = 2;
+inline constexpr uint32_t TIME_ZONE_ID_INVALID = 0xFFFFFFFF;
+
+// Fills tzi with the current zone's biases, names and yearly transition
+// dates; returns TIME_ZONE_ID_DAYLIGHT while daylight time is in force,
+// TIME_ZONE_ID_STANDARD or TIME_ZONE_ID_UNKNOWN (no daylight time) otherwise.
+uint32_t plat_get_time_zone_information(TIME_ZONE_INFORMATION& tzi);
