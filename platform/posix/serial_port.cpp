@@ -59,7 +59,9 @@ plat_serial plat_serial_open(const char* path)
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
     t.c_cflag |= CS8 | CLOCAL | CREAD;
     t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
-    t.c_cc[VMIN] = 0;
+    // With VMIN 1 a non-blocking read says EAGAIN when nothing is there, so
+    // that 0 means the device hung up.
+    t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
     cfsetispeed(&t, B115200);
     cfsetospeed(&t, B115200);

@@ -1,0 +1,91 @@
+// The simulated access point's device: a pseudo-terminal, presented under a
+// temporary ORV3_SYSROOT as /dev/ttyACM<n> with a USB product string in sysfs.
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <ftw.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "sim/sim.h"
+
+int sim_master_fd = -1;
+std::string sim_sysroot;
+
+namespace {
+
+// The simulator keeps the slave open too, so the terminal (and its raw
+// settings) lives on between the clients' sessions.
+int slave_fd = -1;
+
+bool make_dirs(const std::string& path)
+{
+    for (std::size_t i = 1; i <= path.size(); ++i)
+        if (i == path.size() || path[i] == '/')
+            if (mkdir(path.substr(0, i).c_str(), 0755) != 0 && errno != EEXIST)
+                return false;
+    return true;
+}
+
+int remove_entry(const char* path, const struct stat*, int, FTW*) { return remove(path); }
+
+}  // namespace
+
+bool sim_create_device()
+{
+    char name[256] = {};
+    if (openpty(&sim_master_fd, &slave_fd, name, nullptr, nullptr) != 0)
+        return false;
+    fcntl(sim_master_fd, F_SETFD, FD_CLOEXEC);
+    fcntl(slave_fd, F_SETFD, FD_CLOEXEC);
+    fcntl(sim_master_fd, F_SETFL, O_NONBLOCK);
+    // Raw from the start: an echoing terminal would hand our replies back to us.
+    termios t{};
+    tcgetattr(slave_fd, &t);
+    cfmakeraw(&t);
+    tcsetattr(slave_fd, TCSANOW, &t);
+
+    char tmpl[] = "/tmp/orv3sim.XXXXXX";
+    if (mkdtemp(tmpl) == nullptr)
+        return false;
+    sim_sysroot = tmpl;
+    const std::string port = "ttyACM" + std::to_string(cfg.port);
+    // As in real sysfs: class/tty/<port>/device links to the USB interface,
+    // whose parent, the USB device, carries the product string.
+    const std::string usb = sim_sysroot + "/sys/devices/pci0000:00/usb1/1-1";
+    const std::string iface = usb + "/1-1:1.0";
+    const std::string cls = sim_sysroot + "/sys/class/tty/" + port;
+    if (!make_dirs(iface) || !make_dirs(cls) || !make_dirs(sim_sysroot + "/dev"))
+        return false;
+    std::ofstream(usb + "/product") << cfg.description << "\n";
+    return symlink(iface.c_str(), (cls + "/device").c_str()) == 0 &&
+           symlink(name, (sim_sysroot + "/dev/" + port).c_str()) == 0;
+}
+
+void sim_clear_exclusive()
+{
+    if (slave_fd >= 0)
+        ioctl(slave_fd, TIOCNXCL);
+}
+
+void sim_hang_up()
+{
+    if (sim_master_fd >= 0)
+        close(sim_master_fd);
+    if (slave_fd >= 0)
+        close(slave_fd);
+    sim_master_fd = slave_fd = -1;
+    transcript_note("hang-up");
+}
+
+void sim_remove_device()
+{
+    sim_hang_up();
+    if (!sim_sysroot.empty())
+        nftw(sim_sysroot.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+    sim_sysroot.clear();
+}

@@ -1,0 +1,224 @@
+// orv3sim's command line.
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "aplink/discovery.h"
+#include "sim/sim.h"
+
+sim_config cfg;
+
+namespace {
+
+enum class kind { flag, integer, byte, number, text, fault, poke, bytes, answer, sync_delay };
+
+struct option_row {
+    const char* name;
+    kind k;
+    void* target;
+    const char* help;
+};
+
+const option_row OPTIONS[] = {
+    {"port", kind::integer, &cfg.port, "N: the access point is ttyACM<N> (7)"},
+    {"description", kind::text, &cfg.description, "TEXT: the port's USB product string"},
+    {"transcript", kind::text, &cfg.transcript_path, "FILE: write every frame with time stamps"},
+    {"summary", kind::text, &cfg.summary_path, "FILE: the closing summary (standard error)"},
+    {"ap-refuse", kind::fault, &cfg.refuse, "STATUS[@CODE]: reply with this status instead of 6"},
+    {"ap-silent", kind::fault, &cfg.silent, "1[@CODE]: send no reply"},
+    {"ap-short", kind::fault, &cfg.short_reply, "N[@CODE]: send only the first N reply bytes"},
+    {"ap-late", kind::fault, &cfg.late, "MS[@CODE]: send the reply MS ms late"},
+    {"ap-stray", kind::fault, &cfg.stray, "N[@CODE]: send N garbage bytes before the reply"},
+    {"hangup-after", kind::integer, &cfg.hangup_after, "K: answer K frames, then vanish"},
+    {"ap-value", kind::byte, &cfg.ap_value, "V: value byte of status and get replies (0)"},
+    {"latency", kind::number, &cfg.latency_ms, "MS: radio latency each way (1.0)"},
+    {"jitter", kind::number, &cfg.jitter_ms, "MS: added radio delay, uniform 0..MS (0)"},
+    {"seed", kind::integer, &cfg.seed, "N: seed of the jitter (1)"},
+    {"sync-delay", kind::sync_delay, &cfg.sync_delay_ms, "MS|never: watch enters sync mode MS after the link starts (0)"},
+    {"offset", kind::number, &cfg.offset_ms, "MS: watch clock ahead of the PC's local time (0)"},
+    {"drift", kind::number, &cfg.drift_ppm, "PPM: watch clock rate error (0)"},
+    {"watch-utc", kind::flag, &cfg.watch_utc, ": the watch keeps UTC, not local time"},
+    {"not-ready", kind::integer, &cfg.not_ready, "N: answer the first N clock reads CLOCK_NOT_READY"},
+    {"subsec-flag", kind::flag, &cfg.subsec_flag, ": set bit 15 of every sub-second count"},
+    {"silent-after", kind::integer, &cfg.silent_after, "K: answer K commands, then fall silent"},
+    {"answer-on", kind::answer, nullptr, "CODE:N: answer command CODE only from its N-th sending"},
+    {"wrong-tag", kind::integer, &cfg.wrong_tag, "K: the first K tagged replies carry a wrong tag"},
+    {"irq-err", kind::bytes, &cfg.irq_err, "V,V,...: irq_err values, cycled"},
+    {"fw-kind", kind::byte, &cfg.fw_kind, "V: firmware kind (0xCC)"},
+    {"fw-flags", kind::byte, &cfg.fw_flags, "V: firmware flags (0x10)"},
+    {"fw-version", kind::byte, &cfg.fw_version, "V: firmware version 0..15 (3)"},
+    {"fw-variant", kind::byte, &cfg.fw_variant, "V: firmware variant 0..7, bit 0 an 8 MHz clock (0)"},
+    {"fw-month", kind::byte, &cfg.fw_month, "V: firmware month 0..15, 0 = January (1)"},
+    {"fw-day", kind::byte, &cfg.fw_day, "V: firmware day 1..32 (29)"},
+    {"poke", kind::poke, &cfg.pokes, "BLOCK:OFFSET:HEX: bytes into information block BLOCK"},
+};
+
+bool parse_long(std::string_view text, long& out)
+{
+    const std::string s(text);
+    if (s.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    out = std::strtol(s.c_str(), &end, 0);
+    return errno == 0 && *end == '\0';
+}
+
+bool parse_hex_bytes(std::string_view text, std::vector<uint8_t>& out)
+{
+    out.clear();
+    std::string digits;
+    for (char c : text)
+        if (c != ',' && c != ' ')
+            digits += c;
+    if (digits.empty() || digits.size() % 2 != 0)
+        return false;
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        long v = 0;
+        if (!parse_long("0x" + digits.substr(i, 2), v))
+            return false;
+        out.push_back(static_cast<uint8_t>(v));
+    }
+    return true;
+}
+
+bool apply(const option_row& o, std::string_view value, bool has_value)
+{
+    long n = 0;
+    switch (o.k) {
+    case kind::flag:
+        *static_cast<bool*>(o.target) = true;
+        return !has_value;
+    case kind::integer:
+        if (!parse_long(value, n))
+            return false;
+        *static_cast<int*>(o.target) = static_cast<int>(n);
+        return true;
+    case kind::byte:
+        if (!parse_long(value, n) || n < 0 || n > 255)
+            return false;
+        *static_cast<uint8_t*>(o.target) = static_cast<uint8_t>(n);
+        return true;
+    case kind::number: {
+        const std::string s(value);
+        char* end = nullptr;
+        *static_cast<double*>(o.target) = std::strtod(s.c_str(), &end);
+        return !s.empty() && *end == '\0';
+    }
+    case kind::text:
+        *static_cast<std::string*>(o.target) = std::string(value);
+        return has_value;
+    case kind::fault: {
+        auto& f = *static_cast<sim_ap_fault*>(o.target);
+        const auto at = value.find('@');
+        long code = -1;
+        if (!parse_long(value.substr(0, at), n) || n < 0 ||
+            (at != std::string_view::npos && !parse_long(value.substr(at + 1), code)))
+            return false;
+        f.value = static_cast<int>(n);
+        f.code = static_cast<int>(code);
+        return true;
+    }
+    case kind::poke: {
+        const auto c1 = value.find(':');
+        const auto c2 = value.find(':', c1 == std::string_view::npos ? c1 : c1 + 1);
+        long block = 0, offset = 0;
+        sim_poke p;
+        if (c2 == std::string_view::npos || !parse_long(value.substr(0, c1), block) ||
+            !parse_long(value.substr(c1 + 1, c2 - c1 - 1), offset) ||
+            !parse_hex_bytes(value.substr(c2 + 1), p.bytes) || block < 0 ||
+            block >= INFO_BLOCKS || offset < 0 ||
+            offset + static_cast<long>(p.bytes.size()) > WATCH_FRAME_SIZE)
+            return false;
+        p.block = static_cast<int>(block);
+        p.offset = static_cast<int>(offset);
+        static_cast<std::vector<sim_poke>*>(o.target)->push_back(p);
+        return true;
+    }
+    case kind::bytes: {
+        auto& list = *static_cast<std::vector<uint8_t>*>(o.target);
+        list.clear();
+        std::string_view rest = value;
+        while (!rest.empty()) {
+            const auto comma = rest.find(',');
+            if (!parse_long(rest.substr(0, comma), n) || n < 0 || n > 255)
+                return false;
+            list.push_back(static_cast<uint8_t>(n));
+            rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+        }
+        return !list.empty();
+    }
+    case kind::answer: {
+        const auto colon = value.find(':');
+        long code = 0;
+        if (colon == std::string_view::npos || !parse_long(value.substr(0, colon), code) ||
+            !parse_long(value.substr(colon + 1), n) || n < 1)
+            return false;
+        cfg.answer_code = static_cast<int>(code);
+        cfg.answer_on = static_cast<int>(n);
+        return true;
+    }
+    case kind::sync_delay:
+        if (value == "never") {
+            cfg.sync_delay_ms = -1;
+            return true;
+        }
+        if (!parse_long(value, n) || n < 0)
+            return false;
+        cfg.sync_delay_ms = static_cast<int>(n);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void sim_usage(FILE* out)
+{
+    std::fprintf(out,
+                 "usage: orv3sim [options] [-- COMMAND [ARGS]]\n"
+                 "Simulates the access point and a watch in sync mode on a pseudo-terminal.\n"
+                 "With a command: runs it against the simulator and exits with its status.\n"
+                 "Without: serves until interrupted and prints the value of %s.\n\n",
+                 "ORV3_SYSROOT");
+    for (const option_row& o : OPTIONS)
+        std::fprintf(out, "  --%s%s\n", o.name, o.help);
+}
+
+int sim_parse_options(int argc, char** argv)
+{
+    cfg.description = AP_DEVICE_DESCRIPTION;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg == "--")
+            return i + 1;
+        if (arg == "--help" || arg == "-h") {
+            sim_usage(stdout);
+            std::exit(0);
+        }
+        if (arg.substr(0, 2) != "--") {
+            std::fprintf(stderr, "orv3sim: unexpected argument '%s' (a command follows \"--\")\n", argv[i]);
+            return -1;
+        }
+        arg.remove_prefix(2);
+        const auto eq = arg.find('=');
+        const std::string_view name = arg.substr(0, eq);
+        const std::string_view value = eq == std::string_view::npos ? std::string_view{} : arg.substr(eq + 1);
+        const option_row* row = nullptr;
+        for (const option_row& o : OPTIONS)
+            if (name == o.name)
+                row = &o;
+        if (row == nullptr) {
+            std::fprintf(stderr, "orv3sim: unknown option '--%.*s' (see --help)\n",
+                         static_cast<int>(name.size()), name.data());
+            return -1;
+        }
+        if (!apply(*row, value, eq != std::string_view::npos)) {
+            std::fprintf(stderr, "orv3sim: bad value for --%s: '%.*s'\n", row->name,
+                         static_cast<int>(value.size()), value.data());
+            return -1;
+        }
+    }
+    return argc;
+}

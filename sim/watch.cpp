@@ -1,0 +1,217 @@
+// The simulated watch: sync mode, information blocks, block writes, and the
+// faults a real watch shows (late sync mode, silence, lost commands, bad tags).
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "sim/sim.h"
+
+std::array<watch_reply, INFO_BLOCKS> watch_blocks{};
+
+namespace {
+
+bool in_sync = false;
+int commands = 0;  // received in sync mode
+std::map<int, int> sendings;
+int wrong_tags_left = 0;
+
+// Which select bit makes a block write take which field. The tools set the
+// bits of whole groups; the single bits are this watch's own.
+struct writable_field {
+    uint8_t block;
+    uint8_t bit;
+    uint8_t pos;
+    uint8_t size;
+};
+constexpr writable_field WRITABLE[] = {
+    {0, SELECT_TEMPOFF, EXTRA0_POS_TEMPOFF, 2},
+    {1, 0x02, EXTRA1_POS_HEQ_TEMP_OFFSET, 2},
+    {1, 0x04, EXTRA1_POS_HEQ_A, 4},
+    {1, 0x08, EXTRA1_POS_HEQ_B, 4},
+    {1, 0x10, EXTRA1_POS_HEQ_C, 4},
+    {1, 0x20, EXTRA1_POS_INHIBITION, 1},
+    {2, 0x04, EXTRA2_POS_T2_B, 2},
+    {2, 0x08, EXTRA2_POS_T2_A5, 2},
+    {2, 0x10, EXTRA2_POS_TC_FLAGS, 1},
+    {2, SELECT_ZONE_OFFSET, EXTRA2_POS_ZONE_OFFSET, 1},
+    {2, SELECT_ZONE_INDEX, EXTRA2_POS_ZONE_INDEX, 1},
+    {2, SELECT_DST_MODE, EXTRA2_POS_DST_MODE, 1},
+    {4, SELECT_EXTRA4, EXTRA4_POS_A_OFF, 2},
+    {4, SELECT_EXTRA4, EXTRA4_POS_A_DAY, 2},
+};
+
+void default_blocks()
+{
+    for (int n = 0; n < INFO_BLOCKS; ++n) {
+        watch_blocks[n].fill(0);
+        watch_blocks[n][POS_CODE] = BLOCK_READ_CMD[n];
+        watch_blocks[n][POS_TAG] = BLOCK_TAG[n];
+    }
+    uint8_t* b = watch_blocks[0].data();
+    b[1] = 0x05;
+    b[2] = 0x12, b[3] = 0x34, b[4] = 0x56, b[5] = 0x78;
+    put_u16(b, EXTRA0_POS_TEMPOFF, 3);
+
+    b = watch_blocks[1].data();
+    put_u16(b, EXTRA1_POS_HEQ_TEMP_OFFSET, 250);
+    put_u32(b, EXTRA1_POS_HEQ_A, static_cast<uint32_t>(-1234));
+    put_u32(b, EXTRA1_POS_HEQ_B, 5678);
+    put_u32(b, EXTRA1_POS_HEQ_C, static_cast<uint32_t>(-91011));
+    b[EXTRA1_POS_INHIBITION] = static_cast<uint8_t>(-3);
+
+    b = watch_blocks[2].data();
+    b[EXTRA2_POS_ZONE_OFFSET] = 4;
+    b[EXTRA2_POS_ZONE_INDEX] = 21;
+    b[EXTRA2_POS_DST_MODE] = 1;
+    put_u32(b, 4, 100000);
+    put_u32(b, 8, 200000);
+    put_u16(b, EXTRA2_POS_T2_B, static_cast<uint16_t>(-12));
+    put_u16(b, EXTRA2_POS_T2_A5, 34);
+    b[EXTRA2_POS_TC_FLAGS] = 128;
+
+    b = watch_blocks[3].data();
+    b[1] = 7;
+    put_u16(b, 2, 0x1234);
+    put_u32(b, 4, 123456);
+    put_u32(b, 8, static_cast<uint32_t>(-654321));
+    b[EXTRA3_POS_FW_KIND] = cfg.fw_kind;
+    b[EXTRA3_POS_FW_FLAGS] = cfg.fw_flags;
+    b[EXTRA3_POS_FW_VERSION_MONTH] = static_cast<uint8_t>(cfg.fw_version << 4 | (cfg.fw_month & 0x0F));
+    b[EXTRA3_POS_FW_DAY_VARIANT] = static_cast<uint8_t>((cfg.fw_day - 1) << 3 | (cfg.fw_variant & 0x07));
+    b[16] = 0x42;
+
+    b = watch_blocks[4].data();
+    b[1] = 0x21;
+    put_u16(b, 2, 10);
+    put_u16(b, 4, static_cast<uint16_t>(-20));
+    put_u16(b, 6, 30);
+    put_u16(b, 8, static_cast<uint16_t>(-40));
+    put_u16(b, EXTRA4_POS_A_OFF, 1000);
+    put_u16(b, EXTRA4_POS_A_DAY, static_cast<uint16_t>(-5));
+    b[14] = 0xFE, b[15] = 0xFF, b[16] = 0xFF;  // -2 as 24 bits
+
+    for (const sim_poke& p : cfg.pokes)
+        std::copy(p.bytes.begin(), p.bytes.end(), watch_blocks[p.block].begin() + p.offset);
+}
+
+void send_block(int n, uint8_t code)
+{
+    watch_reply r = watch_blocks[n];
+    r[POS_CODE] = code;
+    watch_send(r);
+}
+
+void write_block(int n, const watch_command& cmd)
+{
+    const uint8_t mask = cmd[POS_SELECT_MASK];
+    for (const writable_field& f : WRITABLE)
+        if (f.block == n && (mask & f.bit))
+            std::copy_n(cmd.begin() + f.pos, f.size, watch_blocks[n].begin() + f.pos);
+}
+
+}  // namespace
+
+void watch_init()
+{
+    default_blocks();
+    wrong_tags_left = cfg.wrong_tag;
+    watch_clock_init();
+}
+
+void watch_link_started()
+{
+    if (cfg.sync_delay_ms < 0)
+        return;
+    sim_event e;
+    e.at = sim_now_ns() + int64_t{cfg.sync_delay_ms} * 1000000;
+    e.kind = sim_event_kind::enter_sync;
+    e.epoch = sim_link_epoch;
+    sim_schedule(std::move(e));
+}
+
+void watch_enter_sync()
+{
+    in_sync = true;
+    transcript_note("watch enters sync mode");
+}
+
+void watch_send(const watch_reply& r)
+{
+    watch_reply out = r;
+    if (wrong_tags_left > 0 && out[POS_TAG] != 0) {
+        --wrong_tags_left;
+        out[POS_TAG] ^= 0x01;
+    }
+    sim_event e;
+    e.at = sim_now_ns() + sim_radio_delay_ns();
+    e.kind = sim_event_kind::to_buffer;
+    e.epoch = sim_link_epoch;
+    e.bytes.assign(out.begin(), out.end());
+    sim_schedule(std::move(e));
+}
+
+void watch_receive(const watch_command& cmd)
+{
+    transcript_bytes("ap>watch", cmd.data(), cmd.size());
+    if (!in_sync)
+        return;
+    ++commands;
+    if (cfg.silent_after >= 0 && commands > cfg.silent_after)
+        return;
+    const uint8_t code = cmd[POS_CODE];
+    if (code == cfg.answer_code && ++sendings[code] < cfg.answer_on)
+        return;
+
+    switch (code) {
+    case CMD_READ_CLOCK: {
+        watch_reply r{};
+        r[POS_CODE] = code;
+        watch_clock_reply(r);
+        watch_send(r);
+        break;
+    }
+    case CMD_READ_EXTRA0:
+    case CMD_READ_EXTRA1:
+    case CMD_READ_EXTRA2:
+    case CMD_READ_EXTRA3:
+    case CMD_READ_EXTRA4:
+        send_block(code - CMD_READ_EXTRA0, code);
+        break;
+    case CMD_WRITE_EXTRA0:
+        write_block(0, cmd);
+        if (cmd[POS_SELECT_MASK] & SELECT_TIME) {
+            watch_clock_set(cmd);
+            send_block(0, code);
+        }
+        break;
+    case CMD_WRITE_EXTRA1:
+        write_block(1, cmd);
+        break;
+    case CMD_WRITE_EXTRA2:
+        write_block(2, cmd);
+        send_block(2, code);
+        break;
+    case CMD_WRITE_EXTRA4:
+        write_block(4, cmd);
+        break;
+    case CMD_EXIT_SYNC:
+        in_sync = false;
+        transcript_note("watch leaves sync mode");
+        break;
+    default:
+        break;
+    }
+}
+
+void watch_summary(FILE* out)
+{
+    std::fprintf(out, "orv3sim: watch commands in sync mode: %d%s\n", commands,
+                 in_sync ? " (still in sync mode)" : "");
+    watch_clock_summary(out);
+    for (int n = 0; n < INFO_BLOCKS; ++n) {
+        std::fprintf(out, "orv3sim: extra%d", n);
+        for (uint8_t b : watch_blocks[n])
+            std::fprintf(out, " %02x", b);
+        std::fprintf(out, "\n");
+    }
+}

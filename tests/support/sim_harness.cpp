@@ -1,0 +1,226 @@
+#include "tests/support/sim_harness.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <pty.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+std::vector<char*> c_args(const std::vector<std::string>& args)
+{
+    std::vector<char*> v;
+    for (const std::string& a : args)
+        v.push_back(const_cast<char*>(a.c_str()));
+    v.push_back(nullptr);
+    return v;
+}
+
+std::string resolve(const std::string& name)
+{
+    return name.find('/') == std::string::npos ? bin_path(name) : name;
+}
+
+// Reads every descriptor until it ends; a pseudo-terminal ends with EIO.
+void drain(std::vector<std::pair<int, std::string*>> fds)
+{
+    while (!fds.empty()) {
+        std::vector<pollfd> p;
+        for (auto& [fd, s] : fds)
+            p.push_back({fd, POLLIN, 0});
+        if (poll(p.data(), p.size(), 60000) <= 0)
+            break;
+        for (std::size_t i = p.size(); i-- > 0;) {
+            if (!(p[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            char buf[4096];
+            const ssize_t r = read(fds[i].first, buf, sizeof buf);
+            if (r > 0) {
+                fds[i].second->append(buf, static_cast<std::size_t>(r));
+            } else if (r == 0 || errno != EINTR) {
+                close(fds[i].first);
+                fds.erase(fds.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::string bin_path(const std::string& name) { return std::string(ORV3_BIN_DIR) + "/" + name; }
+
+std::string make_temp_dir()
+{
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/orv3test.XXXXXX";
+    if (mkdtemp(tmpl.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    return tmpl;
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<wire_frame> read_transcript(const std::string& path)
+{
+    std::vector<wire_frame> frames;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream ls(line);
+        wire_frame f;
+        ls >> f.t >> f.dir;
+        if (f.dir == "note") {
+            std::getline(ls >> std::ws, f.note);
+        } else {
+            std::string hex;
+            while (ls >> hex)
+                f.bytes.push_back(static_cast<uint8_t>(std::stoul(hex, nullptr, 16)));
+        }
+        frames.push_back(std::move(f));
+    }
+    return frames;
+}
+
+std::vector<wire_frame> frames_of(const std::vector<wire_frame>& all, const std::string& dir, int pos, int value)
+{
+    std::vector<wire_frame> out;
+    for (const wire_frame& f : all)
+        if (f.dir == dir && (pos < 0 || (static_cast<std::size_t>(pos) < f.bytes.size() && f.bytes[pos] == value)))
+            out.push_back(f);
+    return out;
+}
+
+sim_server::sim_server(std::vector<std::string> args)
+{
+    dir = make_temp_dir();
+    transcript_path = dir + "/transcript";
+    summary_path = dir + "/summary";
+    std::vector<std::string> argv = {bin_path("orv3sim"), "--transcript=" + transcript_path,
+                                     "--summary=" + summary_path};
+    argv.insert(argv.end(), args.begin(), args.end());
+    int out[2];
+    if (pipe(out) != 0)
+        throw std::runtime_error("pipe failed");
+    pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        close(out[1]);
+        auto v = c_args(argv);
+        execv(v[0], v.data());
+        _exit(127);
+    }
+    close(out[1]);
+    std::string line;
+    char c;
+    while (read(out[0], &c, 1) == 1 && c != '\n')
+        line += c;
+    close(out[0]);
+    const auto eq = line.find('=');
+    if (eq == std::string::npos)
+        throw std::runtime_error("orv3sim did not start: " + line);
+    sysroot = line.substr(eq + 1);
+    setenv("ORV3_SYSROOT", sysroot.c_str(), 1);
+}
+
+void sim_server::stop()
+{
+    if (pid <= 0)
+        return;
+    kill(pid, SIGTERM);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    pid = -1;
+    unsetenv("ORV3_SYSROOT");
+}
+
+sim_server::~sim_server() { stop(); }
+
+run_result run_tool(const run_options& o)
+{
+    run_result res;
+    const std::string dir = make_temp_dir();
+    const std::string transcript = dir + "/transcript";
+    const std::string summary = dir + "/summary";
+    std::vector<std::string> argv;
+    if (!o.no_sim) {
+        argv = {bin_path("orv3sim"), "--transcript=" + transcript, "--summary=" + summary};
+        argv.insert(argv.end(), o.sim_args.begin(), o.sim_args.end());
+        argv.push_back("--");
+    }
+    argv.push_back(resolve(o.command.at(0)));
+    argv.insert(argv.end(), o.command.begin() + 1, o.command.end());
+
+    int in[2], err[2], out[2] = {-1, -1};
+    if (pipe(in) != 0 || pipe(err) != 0)
+        throw std::runtime_error("pipe failed");
+    if (o.stdout_tty) {
+        if (openpty(&out[0], &out[1], nullptr, nullptr, nullptr) != 0)
+            throw std::runtime_error("openpty failed");
+        termios t{};
+        tcgetattr(out[1], &t);
+        cfmakeraw(&t);  // keep the bytes as written: no "\r\n" for "\n"
+        tcsetattr(out[1], TCSANOW, &t);
+    } else if (o.stdout_file.empty() && pipe(out) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in[0], 0);
+        dup2(err[1], 2);
+        if (!o.stdout_file.empty()) {
+            const int fd = open(o.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(fd, 1);
+        } else {
+            dup2(out[1], 1);
+        }
+        for (int fd : {in[0], in[1], err[0], err[1], out[0], out[1]})
+            if (fd > 2)
+                close(fd);
+        for (const auto& [k, v] : o.env)
+            setenv(k.c_str(), v.c_str(), 1);
+        if (o.no_sim)
+            unsetenv("ORV3_SYSROOT");
+        if (!o.cwd.empty() && chdir(o.cwd.c_str()) != 0)
+            _exit(126);
+        auto v = c_args(argv);
+        execv(v[0], v.data());
+        _exit(127);
+    }
+    close(in[0]);
+    close(err[1]);
+    if (out[1] >= 0)
+        close(out[1]);
+    signal(SIGPIPE, SIG_IGN);
+    if (!o.input.empty() && write(in[1], o.input.data(), o.input.size()) < 0) {
+    }
+    close(in[1]);
+    std::vector<std::pair<int, std::string*>> fds = {{err[0], &res.err}};
+    if (out[0] >= 0)
+        fds.emplace_back(out[0], &res.out);
+    drain(fds);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    res.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    if (!o.stdout_file.empty())
+        res.out = read_file(o.stdout_file);
+    res.summary = read_file(summary);
+    res.wire = read_transcript(transcript);
+    return res;
+}

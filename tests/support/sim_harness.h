@@ -1,0 +1,58 @@
+// Test support: runs orv3sim and the tools as separate processes, on real
+// pseudo-terminals, and reads back what crossed the wire.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// One line of a simulator transcript.
+struct wire_frame {
+    double t = 0;           // seconds since the simulator started
+    std::string dir;        // pc>ap, ap>pc, ap>watch, watch>ap, note
+    std::vector<uint8_t> bytes;
+    std::string note;       // the text of a note
+};
+std::vector<wire_frame> read_transcript(const std::string& path);
+// Frames of one direction, optionally only those whose byte at pos is value.
+std::vector<wire_frame> frames_of(const std::vector<wire_frame>& all, const std::string& dir,
+                                  int pos = -1, int value = -1);
+
+// Path of an executable of the build (orv3sim, orv3get, ...).
+std::string bin_path(const std::string& name);
+// A fresh empty directory below the test temporary directory.
+std::string make_temp_dir();
+std::string read_file(const std::string& path);
+
+// orv3sim serving in the background; ORV3_SYSROOT of this process points at it
+// while it lives.
+struct sim_server {
+    explicit sim_server(std::vector<std::string> args = {});
+    ~sim_server();
+    sim_server(const sim_server&) = delete;
+    sim_server& operator=(const sim_server&) = delete;
+    void stop();  // ends it; its summary and transcript are complete afterwards
+    std::vector<wire_frame> wire() const { return read_transcript(transcript_path); }
+    std::string summary() const { return read_file(summary_path); }
+
+    int pid = -1;
+    std::string sysroot, dir, transcript_path, summary_path;
+};
+
+struct run_options {
+    std::vector<std::string> sim_args;  // options of orv3sim
+    std::vector<std::string> command;   // a build executable by name, or a path, and its arguments
+    std::string input;                  // standard input of the command
+    bool stdout_tty = false;            // a pseudo-terminal as standard output
+    std::string stdout_file;            // or a file
+    std::vector<std::pair<std::string, std::string>> env;
+    std::string cwd;
+    bool no_sim = false;                // run the command alone, without an access point
+};
+
+struct run_result {
+    int status = -1;  // exit status of orv3sim, which is the command's
+    std::string out, err, summary;
+    std::vector<wire_frame> wire;
+};
+run_result run_tool(const run_options& o);
