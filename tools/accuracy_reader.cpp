@@ -1,0 +1,62 @@
+// ORV3GET: reads the watch's information blocks, takes 22 clock samples and
+// prints how far the watch's clock is from the PC's UTC clock.
+#include <cinttypes>
+#include <cstdio>
+
+#include "tools/clock_sampling.h"
+#include "tools/console.h"
+#include "tools/tools.h"
+#include "watchlink/info_blocks.h"
+#include "watchlink/run_frame.h"
+
+namespace {
+constexpr int READER_SAMPLES = 22;
+}
+
+int accuracy_reader()
+{
+    print_banner(FRAME_ACCURACY_READER, output_redirected);
+    std::fputs(MSG_REMINDER, stderr);
+    uint16_t status = 0;
+    watch_reply first_read{};
+    if (open_sync_link(FRAME_ACCURACY_READER, first_read, status) != link_result::ok)
+        return -2;
+
+    info_blocks blocks{};
+    firmware_id fw;
+    sampling_end sampling = sampling_end::no_reply;
+    const bool blocks_read = read_info_blocks(block_fetch::exchange, blocks, fw, status);
+    if (blocks_read) {
+        sampling = take_clock_samples(READER_SAMPLES, fw.subsec_offset, status);
+        std::fputs("\r", stderr);
+    }
+    leave_sync_mode();
+    if (status != 1) {
+        // The port is left as it is; it goes when the process ends.
+        print_both(MSG_COMM_ERROR);
+        return -1;
+    }
+
+    // The watch answered, but something was not read: no figures from it.
+    int code = 0;
+    if (!blocks_read || sampling == sampling_end::read_failed) {
+        print_both(MSG_COMM_ERROR);
+        code = -1;
+    } else if (sampling == sampling_end::clock_not_ready) {
+        print_both(MSG_CLOCK_NOT_READY);
+        code = -1;
+    } else {
+        clock_statistics stats;
+        if (reduce_clock_samples(stats)) {
+            std::printf("average diff = %" PRId64 "    std. dev. = %4.1f\n", stats.average_diff, stats.std_dev);
+            std::printf("irq_err_min = %d irq_err_max = %d\n", stats.irq_err_min, stats.irq_err_max);
+        } else {
+            print_both(MSG_TOO_FEW_SAMPLES);
+            code = -1;
+        }
+        print_info_blocks(blocks, fw);
+    }
+    std::fflush(stdout);
+    close_access_point();
+    return code;
+}

@@ -1,0 +1,115 @@
+#include "tools/clock_sampling.h"
+
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+
+#include "aplink/qx_internal.h"
+#include "platform/clock.h"
+#include "watchlink/exchange.h"
+
+std::array<clock_sample, CLOCK_SAMPLES_MAX> clock_samples{};
+int clock_sample_count = 0;
+
+sampling_end take_clock_samples(int count, int subsec_offset, uint16_t& status)
+{
+    int not_ready_in_row = 0;
+    for (int i = 0; i < count && clock_sample_count < CLOCK_SAMPLES_MAX;) {
+        // Outside the bracket: a reply left over from an earlier command
+        // would pass for this reading.
+        discard_stale_replies();
+        watch_command cmd = make_command(CMD_READ_CLOCK);
+        clock_sample& s = clock_samples[static_cast<std::size_t>(clock_sample_count)];
+        s.pc_before = plat_utc_now();
+        QX_SYNC_SendCommand(cmd.data());
+        if (!poll_for_reply(status, POLL_CLOCK) || status != 1)
+            return sampling_end::no_reply;
+        watch_reply reply{};
+        if (!read_reply(reply))
+            return sampling_end::read_failed;
+        if (reply[CLOCK_POS_HOUR] == CLOCK_NOT_READY) {
+            if (++not_ready_in_row >= CLOCK_NOT_READY_LIMIT)
+                return sampling_end::clock_not_ready;
+            continue;
+        }
+        not_ready_in_row = 0;
+        s.pc_after = plat_utc_now();
+        s.minute = reply[CLOCK_POS_MINUTE];
+        s.second = reply[CLOCK_POS_SECOND];
+        s.subsec = get_u16(reply.data(), subsec_offset);
+        s.irq_err = reply[CLOCK_POS_IRQ_ERR];
+        ++clock_sample_count;
+        std::fputc('.', stderr);
+        ++i;
+    }
+    return sampling_end::complete;
+}
+
+int64_t fold_quarter_hours(int64_t diff_ms)
+{
+    int64_t r = ((diff_ms % QUARTER_HOUR_MS) + QUARTER_HOUR_MS) % QUARTER_HOUR_MS;
+    if (r >= QUARTER_HOUR_MS / 2)
+        r -= QUARTER_HOUR_MS;
+    return r;
+}
+
+bool reduce_clock_samples(clock_statistics& stats)
+{
+    const int n = clock_sample_count;
+    int64_t sum = 0;
+    int64_t delay_sum = 0;
+    int used = 0;
+    int irq_max = 0;
+    int irq_min = clock_samples[0].irq_err;
+    std::array<bool, CLOCK_SAMPLES_MAX> in_use{};
+    for (int i = CLOCK_SAMPLES_SKIPPED; i < n; ++i) {
+        clock_sample& s = clock_samples[static_cast<std::size_t>(i)];
+        const int64_t delay = static_cast<int64_t>(s.pc_after - s.pc_before);
+        const file_time ft1 = s.pc_before + static_cast<file_time>(delay / 2);
+        SYSTEMTIME st{};
+        filetime_to_systime(ft1, st);
+        // The date and the hour stay the PC's: the watch's hour is not compared.
+        st.wMinute = s.minute;
+        st.wSecond = s.second;
+        if (s.subsec >= 0x8000)
+            s.subsec = static_cast<uint16_t>(s.subsec - 0x8000);
+        st.wMilliseconds = static_cast<uint16_t>(s.subsec * 1000u / 32768u);
+        file_time ft2 = 0;
+        if (!systime_to_filetime(st, ft2)) {
+            std::printf("diff %02d: watch time %u:%u is out of range, not used\n", i, s.minute, s.second);
+            continue;
+        }
+        s.diff_ms = fold_quarter_hours((static_cast<int64_t>(ft2) - static_cast<int64_t>(ft1)) /
+                                       static_cast<int64_t>(FILE_TIME_PER_MS));
+        std::printf("diff %02d = %" PRId64 "\n", i, s.diff_ms);
+        in_use[static_cast<std::size_t>(i)] = true;
+        sum += s.diff_ms;
+        delay_sum += delay;
+        if (s.irq_err > irq_max)
+            irq_max = s.irq_err;
+        if (s.irq_err < irq_min)
+            irq_min = s.irq_err;
+        ++used;
+    }
+    if (n > CLOCK_SAMPLES_SKIPPED) {
+        SYSTEMTIME utc{};
+        filetime_to_systime(clock_samples[CLOCK_SAMPLES_SKIPPED].pc_before, utc);
+        std::printf("UTC time = %d-%d-%d %02d:%02d:%02d\n", utc.wYear, utc.wMonth, utc.wDay, utc.wHour,
+                    utc.wMinute, utc.wSecond);
+    }
+    if (used == 0)
+        return false;
+    stats.used = used;
+    stats.average_diff = sum / used;
+    int64_t square_sum = 0;
+    for (int i = CLOCK_SAMPLES_SKIPPED; i < n; ++i)
+        if (in_use[static_cast<std::size_t>(i)]) {
+            const int64_t d = clock_samples[static_cast<std::size_t>(i)].diff_ms - stats.average_diff;
+            square_sum += d * d;
+        }
+    stats.std_dev = std::sqrt(static_cast<double>(square_sum / used));
+    stats.irq_err_min = irq_min;
+    stats.irq_err_max = irq_max;
+    stats.average_delay = delay_sum / used / static_cast<int64_t>(FILE_TIME_PER_MS);
+    return true;
+}

@@ -1,0 +1,59 @@
+// Clock measurement: readings of the watch's clock bracketed by PC time
+// stamps, reduced to differences, their mean and spread, and the mean delay.
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "platform/systime.h"
+
+struct clock_sample {
+    file_time pc_before = 0;  // PC UTC just before the command went out
+    file_time pc_after = 0;   // PC UTC just after the reply was read
+    uint8_t minute = 0;
+    uint8_t second = 0;
+    uint8_t irq_err = 0;
+    uint16_t subsec = 0;  // 1/32768 s; bit 15 is no part of the count
+    int64_t diff_ms = 0;  // watch minus PC at the midpoint, filled by the reduction
+};
+
+inline constexpr int CLOCK_SAMPLES_MAX = 22;
+inline constexpr int CLOCK_SAMPLES_SKIPPED = 2;  // the first two of a pass are not used
+extern std::array<clock_sample, CLOCK_SAMPLES_MAX> clock_samples;
+extern int clock_sample_count;
+
+// A watch with no reading to give is asked again; this many "not ready"
+// replies in a row end the sampling.
+inline constexpr int CLOCK_NOT_READY_LIMIT = 250;
+// Every zone offset in use is a whole number of quarter hours, and only
+// minute, second and sub-second are compared: differences are known modulo this.
+inline constexpr int64_t QUARTER_HOUR_MS = 15 * 60 * 1000;
+
+inline constexpr char MSG_TOO_FEW_SAMPLES[] = "Too few clock samples for statistics!\n";
+inline constexpr char MSG_CLOCK_NOT_READY[] = "The watch's clock gave no reading!\n";
+
+enum class sampling_end {
+    complete,
+    no_reply,         // the watch stopped answering: status is not 1
+    read_failed,      // a reply was announced but could not be fetched
+    clock_not_ready,  // CLOCK_NOT_READY_LIMIT "not ready" replies in a row
+};
+
+// Appends count samples to clock_samples (the sub-second counter at
+// subsec_offset of the reply); "." on the standard error stream per sample.
+sampling_end take_clock_samples(int count, int subsec_offset, uint16_t& status);
+
+struct clock_statistics {
+    int64_t average_diff = 0;  // ms
+    double std_dev = 0;        // ms
+    int irq_err_min = 0;
+    int irq_err_max = 0;
+    int64_t average_delay = 0;  // ms, send to read
+    int used = 0;               // samples that went into the figures
+};
+
+// A difference taken to its representative nearest zero modulo a quarter hour.
+int64_t fold_quarter_hours(int64_t diff_ms);
+
+// Prints one "diff" line per used sample and the "UTC time" line, and fills
+// stats. False when no sample could be used; nothing is divided then.
+bool reduce_clock_samples(clock_statistics& stats);

@@ -1,0 +1,9 @@
+// ORV3GET: the accuracy reader; its code is the exit status.
+#include "tools/console.h"
+#include "tools/tools.h"
+
+int main()
+{
+    prepare_console();
+    return accuracy_reader();
+}

@@ -1,0 +1,77 @@
+#include "watchlink/run_frame.h"
+
+#include <cstdio>
+
+#include "aplink/qx_internal.h"
+#include "aplink/qxap.h"
+#include "platform/port_list.h"
+#include "platform/sleep.h"
+#include "watchlink/exchange.h"
+
+namespace {
+constexpr unsigned long AP_BAUD = 115200;
+constexpr unsigned short AP_OPEN_ARG = 30;
+constexpr int PORT_NAME_SIZE = 32;
+}  // namespace
+
+void print_both(const char* text)
+{
+    std::fputs(text, stdout);
+    std::fflush(stdout);
+    std::fputs(text, stderr);
+}
+
+void print_banner(const tool_frame& tool, bool output_redirected)
+{
+    if (tool.banner == nullptr)
+        return;
+    std::fputs(tool.banner, stdout);
+    std::fflush(stdout);
+    if (output_redirected)
+        std::fputs(tool.banner, stderr);
+}
+
+link_result open_sync_link(const tool_frame& tool, watch_reply& first_read, uint16_t& status)
+{
+    unsigned char port_num = 0;
+    char port_name[PORT_NAME_SIZE] = {};
+    if (!QX_GetCOM(port_num)) {
+        print_both(MSG_NO_ACCESS_POINT);
+        return link_result::no_access_point;
+    }
+    std::snprintf(port_name, sizeof port_name, PLAT_PORT_PATH_FORMAT, port_num);
+    if (!QX_OpenCOM(port_name, AP_BAUD, AP_OPEN_ARG, false, false)) {
+        print_both(MSG_NO_ACCESS_POINT);
+        return link_result::no_access_point;
+    }
+    QX_Reset();
+    plat_sleep_ms(AP_RESET_SETTLE_MS);
+    const bool started = QX_VAM_Start();
+    plat_sleep_ms(AP_RESET_SETTLE_MS);
+    if (!started) {
+        print_both(MSG_NO_LINK);
+        QX_Reset();
+        QX_CloseCOM();
+        return link_result::no_link;
+    }
+    std::fputs(tool.prompt, stderr);
+    plat_tone(tool.tone_hz, tool.tone_ms);
+    plat_sleep_ms(tool.pause_ms);
+    QX_SYNC_ReadBuffer(first_read.data());
+    status = 1;
+    return link_result::ok;
+}
+
+void leave_sync_mode()
+{
+    watch_command exit_sync = make_command(CMD_EXIT_SYNC);
+    QX_SYNC_SendCommand(exit_sync.data());
+    plat_sleep_ms(EXIT_SYNC_SETTLE_MS);
+    QX_VAM_Stop();
+}
+
+void close_access_point()
+{
+    QX_Reset();
+    QX_CloseCOM();
+}
