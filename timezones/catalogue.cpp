@@ -206,7 +206,8 @@ bool TzBuildCatalogue()
             room = trimmed;
     }
     std::stable_sort(room, room + j, [](const TzZoneRecord& a, const TzZoneRecord& b) {
-        return TzDisplayOffset(a.display_name) < TzDisplayOffset(b.display_name);
+        return TzDisplayOffset(text_view(a.display_name)) <
+               TzDisplayOffset(text_view(b.display_name));
     });
     catalogue.zones = room;
     catalogue.count = j;
