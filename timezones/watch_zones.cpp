@@ -106,7 +106,7 @@ bool equal_ignoring_case(std::string_view a, std::string_view b)
                       [](char x, char y) { return to_lower(x) == to_lower(y); });
 }
 
-// Hours at or past this are not a start the watch takes.
+// The watch takes no daylight start at this hour; it is sent an hour earlier.
 constexpr uint16_t LATE_START_HOUR = 23;
 
 }  // namespace

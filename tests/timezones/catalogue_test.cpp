@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/text.h"
+#include "tests/timezones/memory_fixture.h"
 #include "tests/timezones/memory_source.h"
 #include "tests/timezones/tz_env.h"
 #include "timezones/catalogue.h"
@@ -18,20 +19,8 @@ namespace {
 const TzRules PACIFIC{480, 0, -60, yearly(11, 0, 1, 2), yearly(3, 0, 2, 2)};
 const TzRules INDIA = rules_without_dst(-330);
 
-class Catalogue : public ::testing::Test {
+class Catalogue : public MemorySourceTest {
 protected:
-    void SetUp() override
-    {
-        mem_reset();
-        TzReleaseCatalogue();
-        TzSetZoneSource(&mem_source());
-    }
-    void TearDown() override
-    {
-        TzReleaseCatalogue();
-        TzSetZoneSource(nullptr);
-    }
-
     static std::string key_name(int index)
     {
         char out[TZ_NAME_SIZE] = "untouched";

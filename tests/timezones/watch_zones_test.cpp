@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "tests/timezones/memory_fixture.h"
 #include "tests/timezones/memory_source.h"
 #include "tests/timezones/tz_env.h"
 #include "timezones/catalogue.h"
@@ -139,20 +140,8 @@ TEST(WatchZoneRules, EqualityIsBiasAloneOrEveryField)
 
 // TzMatchWatchZone with the PC's zone set through TZ and the catalogue read
 // from the in-memory source.
-class WatchZoneMatch : public ::testing::Test {
+class WatchZoneMatch : public MemorySourceTest {
 protected:
-    void SetUp() override
-    {
-        mem_reset();
-        TzReleaseCatalogue();
-        TzSetZoneSource(&mem_source());
-    }
-    void TearDown() override
-    {
-        TzReleaseCatalogue();
-        TzSetZoneSource(nullptr);
-    }
-
     struct Result {
         int row;
         std::string name;
