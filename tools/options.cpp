@@ -3,7 +3,6 @@
 #include <cctype>
 #include <climits>
 #include <cstring>
-#include <strings.h>
 
 int32_t opt_tzoff = 0;
 bool opt_tzoff_set = false;
@@ -47,6 +46,17 @@ bool tz_handler(const char* value)
     return false;
 }
 
+char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Letter case of ASCII only, whatever the locale: the prefixes are ASCII.
+bool has_prefix_ignoring_case(const char* text, const char* prefix)
+{
+    for (; *prefix != '\0'; ++text, ++prefix)
+        if (ascii_lower(*text) != ascii_lower(*prefix))
+            return false;
+    return true;
+}
+
 bool dst_handler(const char* value)
 {
     if (!read_decimal(value, opt_dst))
@@ -88,7 +98,7 @@ int parse_options(int argc, char** argv)
     int count = 0;
     for (int i = 1; i < argc; ++i)
         for (const option_row& row : option_table)
-            if (strncasecmp(argv[i], row.prefix, std::strlen(row.prefix)) == 0) {
+            if (has_prefix_ignoring_case(argv[i], row.prefix)) {
                 if (row.handler(argv[i] + std::strlen(row.prefix)))
                     ++count;
                 break;

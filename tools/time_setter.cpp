@@ -11,6 +11,7 @@
 #include "tools/clock_sampling.h"
 #include "tools/console.h"
 #include "tools/options.h"
+#include "tools/time_setter.h"
 #include "tools/tools.h"
 #include "watchlink/exchange.h"
 #include "watchlink/info_blocks.h"
@@ -22,10 +23,7 @@ constexpr int STEPS = 3;
 constexpr int STEP_SAMPLES = 12;
 constexpr int EXTRA3_RETRIES = 4;
 constexpr unsigned TONE_MS = 100;
-// The watch keeps the time it is sent this much late: its own delay in
-// taking the command, by clock.
-constexpr int32_t CORRECTION_12MHZ_MS = 25;
-constexpr int32_t CORRECTION_8MHZ_MS = 220;
+constexpr int32_t MS_LAST = 999;
 // The time command is built from a local-time reading in this window.
 constexpr uint16_t SEND_WINDOW_FIRST_MS = 250;
 constexpr uint16_t SEND_WINDOW_LAST_MS = 300;
@@ -35,40 +33,16 @@ constexpr int32_t DST_MODE_BIAS = 2;   // the mode byte is opt_dst - 2
 
 const char* const STEP_MESSAGES[STEPS] = {"second step\n", "third step\n", "DONE!\n"};
 
-// Zone table type from the firmware: 1; 2 with the zone-table flag; 3 from
-// version 3 on.
-int zone_table_type(const firmware_id& fw)
-{
-    if (!(fw.flags & FW_FLAG_ZONE_TABLES))
-        return 1;
-    return fw.version >= 3 ? 3 : 2;
-}
-
 // The time command, built from one local-time reading in the window and sent
 // at once; the reply is read but not examined.
 void set_time(int32_t correction, int64_t average_delay, uint16_t& status)
 {
     discard_stale_replies();
-    watch_command cmd{};
-    cmd[POS_SELECT_MASK] = SELECT_TIME;
-    cmd[POS_TAG] = TAG_EXTRA0;
     SYSTEMTIME lt{};
     do
         plat_local_time(lt);
     while (lt.wMilliseconds < SEND_WINDOW_FIRST_MS || lt.wMilliseconds > SEND_WINDOW_LAST_MS);
-    cmd[POS_CODE] = CMD_WRITE_EXTRA0;
-    cmd[TIME_POS_HOUR] = static_cast<uint8_t>(lt.wHour);
-    cmd[TIME_POS_MINUTE] = static_cast<uint8_t>(lt.wMinute);
-    cmd[TIME_POS_SECOND] = static_cast<uint8_t>(lt.wSecond);
-    cmd[TIME_POS_DAY] = static_cast<uint8_t>(lt.wDay);
-    put_u16(cmd.data(), TIME_POS_YEAR, lt.wYear);
-    cmd[TIME_POS_MONTH] = static_cast<uint8_t>(lt.wMonth);
-    int32_t ms = static_cast<int32_t>(lt.wMilliseconds + correction + average_delay / 2);
-    if (ms < 0 || ms > 999) {
-        std::fprintf(stderr, "\nms = %d\n", ms);
-        ms = ms < 0 ? 0 : 999;
-    }
-    put_u16(cmd.data(), TIME_POS_SUBSEC, static_cast<uint16_t>(ms * 32768 / 1000));
+    watch_command cmd = time_command(lt, correction, average_delay);
     QX_SYNC_SendCommand(cmd.data());
     watch_reply d3{};
     if (poll_for_reply(status, POLL_EXCHANGE) && status == 1)
@@ -153,6 +127,40 @@ void send_zone_settings(const firmware_id& fw, uint16_t& status)
 
 }  // namespace
 
+int32_t correction_constant(const firmware_id& fw) { return fw.clock_8mhz ? CORRECTION_8MHZ_MS : CORRECTION_12MHZ_MS; }
+
+int32_t second_step_correction(const firmware_id& fw, int64_t average_diff)
+{
+    return correction_constant(fw) - static_cast<int32_t>(average_diff);
+}
+
+watch_command time_command(const SYSTEMTIME& reading, int32_t correction, int64_t average_delay)
+{
+    watch_command cmd = make_command(CMD_WRITE_EXTRA0);
+    cmd[POS_SELECT_MASK] = SELECT_TIME;
+    cmd[POS_TAG] = TAG_EXTRA0;
+    cmd[TIME_POS_HOUR] = static_cast<uint8_t>(reading.wHour);
+    cmd[TIME_POS_MINUTE] = static_cast<uint8_t>(reading.wMinute);
+    cmd[TIME_POS_SECOND] = static_cast<uint8_t>(reading.wSecond);
+    cmd[TIME_POS_DAY] = static_cast<uint8_t>(reading.wDay);
+    put_u16(cmd.data(), TIME_POS_YEAR, reading.wYear);
+    cmd[TIME_POS_MONTH] = static_cast<uint8_t>(reading.wMonth);
+    int32_t ms = static_cast<int32_t>(reading.wMilliseconds + correction + average_delay / 2);
+    if (ms < 0 || ms > MS_LAST) {
+        std::fprintf(stderr, "\nms = %d\n", ms);
+        ms = ms < 0 ? 0 : MS_LAST;
+    }
+    put_u16(cmd.data(), TIME_POS_SUBSEC, static_cast<uint16_t>(ms * int32_t{SUBSEC_PER_SECOND} / 1000));
+    return cmd;
+}
+
+int zone_table_type(const firmware_id& fw)
+{
+    if (!(fw.flags & FW_FLAG_ZONE_TABLES))
+        return 1;
+    return fw.version >= 3 ? 3 : 2;
+}
+
 int time_setter(int argc, char** argv)
 {
     print_banner(FRAME_TIME_SETTER, output_redirected);
@@ -171,7 +179,6 @@ int time_setter(int argc, char** argv)
         std::fputs("3", stderr);
         std::fputs("\n", stderr);
         const firmware_id fw = identify_firmware(d4);
-        const int32_t correction_constant = fw.clock_8mhz ? CORRECTION_8MHZ_MS : CORRECTION_12MHZ_MS;
         std::fputs(fw.clock_8mhz ? "8 MHz\n" : "12 MHz\n", stderr);
 
         for (int step = 0; step < STEPS; ++step) {
@@ -196,7 +203,7 @@ int time_setter(int argc, char** argv)
             const bool complete = measured && sampling == sampling_end::complete;
             if (step < 2 && status == 1 && complete) {
                 if (step == 1)
-                    correction = correction_constant - static_cast<int32_t>(stats.average_diff);
+                    correction = second_step_correction(fw, stats.average_diff);
                 set_time(correction, stats.average_delay, status);
             }
             if (step == 2 && fw.kind == FW_KIND_CC)

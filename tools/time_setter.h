@@ -1,0 +1,27 @@
+// ORV3SET's arithmetic: what the time command carries and how the second
+// step corrects the first, and which zone table the watch's firmware has.
+#pragma once
+#include <cstdint>
+
+#include "platform/systime.h"
+#include "watchlink/info_blocks.h"
+#include "watchlink/protocol.h"
+
+// The watch keeps the time it is sent this much late: its own delay in
+// taking the command, by clock.
+inline constexpr int32_t CORRECTION_12MHZ_MS = 25;
+inline constexpr int32_t CORRECTION_8MHZ_MS = 220;
+
+int32_t correction_constant(const firmware_id& fw);
+// The second step's correction: the constant less how far the first step
+// left the watch ahead (average_diff, ms).
+int32_t second_step_correction(const firmware_id& fw, int64_t average_diff);
+
+// The time command from one local-time reading: its date and time, and as
+// sub-second count the reading's milliseconds + correction + average_delay / 2,
+// limited to 0..999 with "\nms = %d\n" on the standard error stream when it
+// had to be.
+watch_command time_command(const SYSTEMTIME& reading, int32_t correction, int64_t average_delay);
+
+// Zone table type: 1; 2 with the zone-table flag; 3 from version 3 on.
+int zone_table_type(const firmware_id& fw);
