@@ -1,0 +1,210 @@
+// How well orv3set sets a simulated watch: the final clock error against the
+// PC's local time (the simulator's truth), its mean and spread over several
+// runs, and the run's wall time against the waits the setter prescribes.
+// Reported, never asserted.
+//
+// usage: bench_setter [--runs=N] [--load=N]
+//   --runs: full runs per link (5); --load: busy processes beside (0)
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "aplink/ap_commands.h"
+#include "tests/e2e/setter_runs.h"
+#include "tools/time_setter.h"
+#include "watchlink/run_frame.h"
+
+namespace {
+
+// The setter's own waits (tools/time_setter.cpp): the extra3 tone and the
+// tone of each step.
+constexpr double EXTRA3_TONE_MS = 100;
+constexpr double STEP_TONE_MS = 100;
+constexpr int STEPS = 3;
+constexpr double CLOCK_POLL_MS = 1;
+constexpr double BLOCK_POLL_MS = 10;
+
+// Sleeps and tones of a complete run, whatever the link.
+double fixed_waits_ms()
+{
+    const tool_frame& f = FRAME_TIME_SETTER;
+    return 2.0 * AP_RESET_SETTLE_MS + f.tone_ms + f.pause_ms + EXTRA3_TONE_MS + STEPS * STEP_TONE_MS +
+           EXIT_SYNC_SETTLE_MS;
+}
+
+struct radio_link {
+    const char* name;
+    std::vector<std::string> sim_args;
+};
+
+struct run_figures {
+    bool ok = false;
+    double error_ms = 0;      // watch clock - PC local time at the end
+    double third_diff_ms = 0;  // the setter's own measurement in the third step
+    double delay_ms = 0;       // average delay of the third step
+    double wall_s = 0;         // first frame on the wire to the last
+    double busy_s = 0;         // waits for the sending window, from the wire
+    double poll_sleep_s = 0;   // sleeps before each buffer status poll
+};
+
+bool is_pc(const wire_frame& f, uint8_t code)
+{
+    return f.dir == "pc>ap" && f.bytes.size() > 1 && f.bytes[1] == code;
+}
+
+run_figures measure(const radio_link& l, int run)
+{
+    std::vector<std::string> args = l.sim_args;
+    args.push_back("--seed=" + std::to_string(run + 1));
+    const run_result r = run_setter(args, {}, std::getenv("TZ") ? std::getenv("TZ") : "UTC");
+    run_figures f;
+    const watch_end w = parse_summary(r.summary);
+    std::smatch m;
+    const std::regex summary(R"(average diff = (-?\d+) ms\.   std\. dev\. = +[\d.]+ ms\.   average delay = (\d+) ms\.)");
+    std::vector<std::pair<double, double>> steps;
+    for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), summary); it != std::sregex_iterator(); ++it)
+        steps.emplace_back(std::stod((*it)[1]), std::stod((*it)[2]));
+    f.ok = r.status == 0 && w.clock_found && w.time_sets == 2 && steps.size() == STEPS;
+    if (!f.ok)
+        return f;
+    f.error_ms = w.clock_error_ms;
+    f.third_diff_ms = steps.back().first;
+    f.delay_ms = steps.back().second;
+
+    std::vector<const wire_frame*> pc;
+    for (const wire_frame& x : r.wire)
+        if (x.dir == "pc>ap")
+            pc.push_back(&x);
+    f.wall_s = pc.back()->t - pc.front()->t;
+    uint8_t last_sent = 0;
+    for (std::size_t i = 1; i < pc.size(); ++i) {
+        const wire_frame& x = *pc[i];
+        const wire_frame& before = *pc[i - 1];
+        if (is_pc(x, AP_SYNC_SEND_COMMAND) && x.bytes.size() > AP_HEADER_SIZE) {
+            last_sent = x.bytes[AP_HEADER_SIZE];
+            // The busy wait lies between the stale-reply check and the time command.
+            if (last_sent == CMD_WRITE_EXTRA0)
+                f.busy_s += x.t - before.t;
+        }
+        // A poll of a waiting loop follows the sending or another poll.
+        if (is_pc(x, AP_SYNC_GET_BUFFER_STATUS) &&
+            (is_pc(before, AP_SYNC_SEND_COMMAND) || is_pc(before, AP_SYNC_GET_BUFFER_STATUS)))
+            f.poll_sleep_s += (last_sent == CMD_READ_CLOCK ? CLOCK_POLL_MS : BLOCK_POLL_MS) / 1000;
+    }
+    return f;
+}
+
+struct spread {
+    double mean = 0, sd = 0, min = 0, max = 0;
+};
+
+spread spread_of(const std::vector<double>& v)
+{
+    spread s;
+    if (v.empty())
+        return s;
+    for (double x : v)
+        s.mean += x;
+    s.mean /= static_cast<double>(v.size());
+    for (double x : v)
+        s.sd += (x - s.mean) * (x - s.mean);
+    s.sd = v.size() > 1 ? std::sqrt(s.sd / static_cast<double>(v.size() - 1)) : 0;
+    s.min = *std::min_element(v.begin(), v.end());
+    s.max = *std::max_element(v.begin(), v.end());
+    return s;
+}
+
+std::string loadavg()
+{
+    std::ifstream in("/proc/loadavg");
+    std::string a, b, c;
+    in >> a >> b >> c;
+    return a + " " + b + " " + c;
+}
+
+std::vector<pid_t> start_load(int n)
+{
+    std::vector<pid_t> pids;
+    for (int i = 0; i < n; ++i) {
+        const pid_t p = fork();
+        if (p == 0) {
+            volatile unsigned long spin = 0;
+            for (;;)
+                spin = spin + 1u;
+        }
+        if (p > 0)
+            pids.push_back(p);
+    }
+    return pids;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int runs = 5, load = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a.rfind("--runs=", 0) == 0)
+            runs = std::max(1, std::atoi(a.c_str() + 7));
+        else if (a.rfind("--load=", 0) == 0)
+            load = std::max(0, std::atoi(a.c_str() + 7));
+        else {
+            std::fprintf(stderr, "usage: %s [--runs=N] [--load=N]\n", argv[0]);
+            return 2;
+        }
+    }
+    const radio_link links[] = {
+        {"ideal (no latency)", {"--latency=0"}},
+        {"1 ms each way", {"--latency=1"}},
+        {"1 ms + jitter 0..2 ms", {"--latency=1", "--jitter=2"}},
+    };
+    const std::vector<pid_t> load_pids = start_load(load);
+    std::printf("orv3set against orv3sim, 12 MHz watch (correction constant %d ms), %d runs per link, "
+                "%d busy processes beside, %ld CPUs\n",
+                CORRECTION_12MHZ_MS, runs, load, sysconf(_SC_NPROCESSORS_ONLN));
+    std::printf("load average before: %s\n", loadavg().c_str());
+    std::printf("fixed waits of a run (settles, tones, pause, exit): %.0f ms; the busy wait for the "
+                "250-300 ms window adds 0..1000 ms per time command\n\n",
+                fixed_waits_ms());
+    std::printf("%-24s %5s | %-34s | %-16s | %-9s | %s\n", "link", "runs", "final error, ms: mean sd [min, max]",
+                "mean - constant", "3rd diff", "wall s = fixed + busy + poll sleeps + rest");
+    for (const radio_link& l : links) {
+        std::vector<double> errors, thirds, walls, busys, polls;
+        int failed = 0;
+        for (int i = 0; i < runs; ++i) {
+            const run_figures f = measure(l, i);
+            if (!f.ok) {
+                ++failed;
+                continue;
+            }
+            errors.push_back(f.error_ms);
+            thirds.push_back(f.third_diff_ms);
+            walls.push_back(f.wall_s);
+            busys.push_back(f.busy_s);
+            polls.push_back(f.poll_sleep_s);
+        }
+        const spread e = spread_of(errors), t = spread_of(thirds), w = spread_of(walls), b = spread_of(busys),
+                     p = spread_of(polls);
+        const double fixed_s = fixed_waits_ms() / 1000;
+        std::printf("%-24s %5zu | %+8.3f %6.3f [%+8.3f, %+8.3f] | %+8.3f ms     | %+6.1f ms | %.2f = %.2f + %.2f + %.2f + %.2f%s\n",
+                    l.name, errors.size(), e.mean, e.sd, e.min, e.max, e.mean - CORRECTION_12MHZ_MS, t.mean, w.mean,
+                    fixed_s, b.mean, p.mean, w.mean - fixed_s - b.mean - p.mean,
+                    failed ? (" (" + std::to_string(failed) + " runs failed)").c_str() : "");
+    }
+    for (pid_t p : load_pids)
+        kill(p, SIGKILL);
+    for (pid_t p : load_pids)
+        waitpid(p, nullptr, 0);
+    std::printf("\nload average after: %s\n", loadavg().c_str());
+    return 0;
+}
