@@ -97,6 +97,11 @@ void watch_clock_set(const watch_command& cmd)
     base_pc = static_cast<int64_t>(plat_utc_now());
     base_watch = static_cast<int64_t>(ft) + int64_t{subsec} * static_cast<int64_t>(FILE_TIME_PER_SECOND) / SUBSEC_PER_SECOND;
     ++time_sets;
+    // What the command achieved, for a reader of the transcript.
+    char note[80];
+    std::snprintf(note, sizeof note, "clock set: watch clock - PC %s = %+.3f ms", cfg.watch_utc ? "UTC" : "local time",
+                  offset_ms_at(base_pc));
+    transcript_note(note);
 }
 
 void watch_clock_summary(FILE* out)

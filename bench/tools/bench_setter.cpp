@@ -48,9 +48,10 @@ struct radio_link {
 
 struct run_figures {
     bool ok = false;
-    double error_ms = 0;      // watch clock - PC local time at the end
-    double third_diff_ms = 0;  // the setter's own measurement in the third step
-    double delay_ms = 0;       // average delay of the third step
+    double error_ms = 0;        // watch clock - PC local time at the end
+    double first_set_ms = 0;    // the same right after the first time command
+    double second_diff_ms = 0;  // the setter's measurement of what the first achieved
+    double third_diff_ms = 0;   // and of what the second achieved
     double wall_s = 0;         // first frame on the wire to the last
     double busy_s = 0;         // waits for the sending window, from the wire
     double poll_sleep_s = 0;   // sleeps before each buffer status poll
@@ -77,8 +78,14 @@ run_figures measure(const radio_link& l, int run)
     if (!f.ok)
         return f;
     f.error_ms = w.clock_error_ms;
-    f.third_diff_ms = steps.back().first;
-    f.delay_ms = steps.back().second;
+    f.second_diff_ms = steps[1].first;
+    f.third_diff_ms = steps[2].first;
+    const std::regex set_note(R"(clock set: watch clock - PC local time = ([-+]\d+\.\d+) ms)");
+    for (const wire_frame& x : r.wire)
+        if (x.dir == "note" && std::regex_search(x.note, m, set_note)) {
+            f.first_set_ms = std::stod(m[1]);
+            break;
+        }
 
     std::vector<const wire_frame*> pc;
     for (const wire_frame& x : r.wire)
@@ -176,10 +183,11 @@ int main(int argc, char** argv)
     std::printf("fixed waits of a run (settles, tones, pause, exit): %.0f ms; the busy wait for the "
                 "250-300 ms window adds 0..1000 ms per time command\n\n",
                 fixed_waits_ms());
-    std::printf("%-24s %5s | %-34s | %-16s | %-9s | %s\n", "link", "runs", "final error, ms: mean sd [min, max]",
-                "mean - constant", "3rd diff", "wall s = fixed + busy + poll sleeps + rest");
+    std::printf("Final error: watch clock - PC local time at the end (the simulator's truth). After the\n"
+                "first set: the same right after the first time command. Measured: what the setter's own\n"
+                "average diff says of the first (step 2) and the second (step 3) set, less the truth.\n\n");
     for (const radio_link& l : links) {
-        std::vector<double> errors, thirds, walls, busys, polls;
+        std::vector<double> errors, firsts, miss2, miss3, walls, busys, polls;
         int failed = 0;
         for (int i = 0; i < runs; ++i) {
             const run_figures f = measure(l, i);
@@ -188,18 +196,25 @@ int main(int argc, char** argv)
                 continue;
             }
             errors.push_back(f.error_ms);
-            thirds.push_back(f.third_diff_ms);
+            firsts.push_back(f.first_set_ms);
+            miss2.push_back(f.second_diff_ms - f.first_set_ms);
+            miss3.push_back(f.third_diff_ms - f.error_ms);
             walls.push_back(f.wall_s);
             busys.push_back(f.busy_s);
             polls.push_back(f.poll_sleep_s);
         }
-        const spread e = spread_of(errors), t = spread_of(thirds), w = spread_of(walls), b = spread_of(busys),
-                     p = spread_of(polls);
+        const spread e = spread_of(errors), f1 = spread_of(firsts), m2 = spread_of(miss2), m3 = spread_of(miss3),
+                     w = spread_of(walls), b = spread_of(busys), p = spread_of(polls);
         const double fixed_s = fixed_waits_ms() / 1000;
-        std::printf("%-24s %5zu | %+8.3f %6.3f [%+8.3f, %+8.3f] | %+8.3f ms     | %+6.1f ms | %.2f = %.2f + %.2f + %.2f + %.2f%s\n",
-                    l.name, errors.size(), e.mean, e.sd, e.min, e.max, e.mean - CORRECTION_12MHZ_MS, t.mean, w.mean,
-                    fixed_s, b.mean, p.mean, w.mean - fixed_s - b.mean - p.mean,
-                    failed ? (" (" + std::to_string(failed) + " runs failed)").c_str() : "");
+        std::printf("%s: %zu runs%s\n", l.name, errors.size(),
+                    failed ? (", " + std::to_string(failed) + " failed").c_str() : "");
+        std::printf("  final error     mean %+7.3f ms (constant %+7.3f)  sd %6.3f  range [%+7.3f, %+7.3f]\n", e.mean,
+                    e.mean - CORRECTION_12MHZ_MS, e.sd, e.min, e.max);
+        std::printf("  after 1st set   mean %+7.3f ms  sd %6.3f\n", f1.mean, f1.sd);
+        std::printf("  measured - true step 2 mean %+7.3f ms sd %6.3f; step 3 mean %+7.3f ms sd %6.3f\n", m2.mean,
+                    m2.sd, m3.mean, m3.sd);
+        std::printf("  wall %.2f s = fixed waits %.2f + busy waits %.2f + poll sleeps %.2f + the rest %.2f\n\n",
+                    w.mean, fixed_s, b.mean, p.mean, w.mean - fixed_s - b.mean - p.mean);
     }
     for (pid_t p : load_pids)
         kill(p, SIGKILL);
