@@ -20,13 +20,9 @@
 namespace {
 
 constexpr int STEPS = 3;
-constexpr int STEP_SAMPLES = 12;
 constexpr int EXTRA3_RETRIES = 4;
 constexpr unsigned TONE_MS = 100;
 constexpr int32_t MS_LAST = 999;
-// The time command is built from a local-time reading in this window.
-constexpr uint16_t SEND_WINDOW_FIRST_MS = 250;
-constexpr uint16_t SEND_WINDOW_LAST_MS = 300;
 constexpr int STDNAME_SIZE = 256;
 constexpr int32_t DST_FROM_RULES = 8;  // sent as 6: take the CMD_WRITE_DST rules
 constexpr int32_t DST_MODE_BIAS = 2;   // the mode byte is opt_dst - 2

@@ -7,6 +7,11 @@
 #include "watchlink/info_blocks.h"
 #include "watchlink/protocol.h"
 
+inline constexpr int STEP_SAMPLES = 12;  // clock samples per step
+// The time command is built from a local-time reading in this window.
+inline constexpr uint16_t SEND_WINDOW_FIRST_MS = 250;
+inline constexpr uint16_t SEND_WINDOW_LAST_MS = 300;
+
 // The watch keeps the time it is sent this much late: its own delay in
 // taking the command, by clock.
 inline constexpr int32_t CORRECTION_12MHZ_MS = 25;

@@ -19,6 +19,7 @@ const char ZONE[] = "Asia/Tokyo";
 // The watch's temperature offset before the write: 3.
 const std::string OLD_TEMPOFF_3 = "--poke=0:" + std::to_string(EXTRA0_POS_TEMPOFF) + ":0300";
 const std::string OLD_LINE = "OLD tempoff=3 NEW tempoff=-12\n";
+constexpr int AP_STATUS_REFUSED = 0x15;  // any status but AP_STATUS_ACK
 
 struct tempoff_case {
     const char* name;
@@ -113,7 +114,7 @@ TEST(TempoffMode, FetchThatFailsWhileTheWatchAnswersIsNoSuccess)
     // Every sync buffer read is refused: the watch answers, its replies
     // never arrive.
     const run_result r = run_setter(
-        {"--ap-refuse=21@" + std::to_string(AP_SYNC_READ_BUFFER)}, {"tempoff=-12"}, ZONE);
+        {"--ap-refuse=" + std::to_string(AP_STATUS_REFUSED) + "@" + std::to_string(AP_SYNC_READ_BUFFER)}, {"tempoff=-12"}, ZONE);
     EXPECT_EQ(r.status, exit_status(-1));
     EXPECT_EQ(r.out, std::string(SETTER.banner) + MSG_COMM_ERROR);
     EXPECT_EQ(r.err, std::string(TEMPOFF.prompt) + MSG_COMM_ERROR);

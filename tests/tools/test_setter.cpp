@@ -39,7 +39,7 @@ void PrintTo(const ms_case& c, std::ostream* os) { *os << c.name; }
 const ms_case MS_CASES[] = {
     // 250 + 41 / 2 = 270 ms, 270 * 32768 / 1000 = 8847.36.
     {"half_delay_truncated", 250, 0, 41, 8847, ""},
-    {"window_end", 300, 0, 0, 9830, ""},
+    {"window_end", SEND_WINDOW_LAST_MS, 0, 0, 9830, ""},
     {"second_step_12mhz", 260, 10, 4, 8912, ""},
     {"second_step_8mhz", 260, 205, 4, 15302, ""},
     {"zero_not_limited", 250, -250, 1, 0, ""},
