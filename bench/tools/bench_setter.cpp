@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -69,23 +68,16 @@ run_figures measure(const radio_link& l, int run)
     const run_result r = run_setter(args, {}, std::getenv("TZ") ? std::getenv("TZ") : "UTC");
     run_figures f;
     const watch_end w = parse_summary(r.summary);
-    std::smatch m;
-    const std::regex summary(R"(average diff = (-?\d+) ms\.   std\. dev\. = +[\d.]+ ms\.   average delay = (\d+) ms\.)");
-    std::vector<std::pair<double, double>> steps;
-    for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), summary); it != std::sregex_iterator(); ++it)
-        steps.emplace_back(std::stod((*it)[1]), std::stod((*it)[2]));
+    const std::vector<step_summary> steps = step_summaries(r.out);
     f.ok = r.status == 0 && w.clock_found && w.time_sets == 2 && steps.size() == STEPS;
     if (!f.ok)
         return f;
     f.error_ms = w.clock_error_ms;
-    f.second_diff_ms = steps[1].first;
-    f.third_diff_ms = steps[2].first;
-    const std::regex set_note(R"(clock set: watch clock - PC local time = ([-+]\d+\.\d+) ms)");
+    f.second_diff_ms = static_cast<double>(steps[1].average_diff);
+    f.third_diff_ms = static_cast<double>(steps[2].average_diff);
     for (const wire_frame& x : r.wire)
-        if (x.dir == "note" && std::regex_search(x.note, m, set_note)) {
-            f.first_set_ms = std::stod(m[1]);
+        if (x.dir == "note" && number_after(x.note, "clock set: watch clock - PC local time = ", f.first_set_ms))
             break;
-        }
 
     std::vector<const wire_frame*> pc;
     for (const wire_frame& x : r.wire)

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstdio>
 #include <ctime>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -97,40 +96,79 @@ struct watch_end {
     std::vector<watch_reply> blocks;  // extra0..extra4
 };
 
+inline std::vector<std::string> lines_of(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
+        lines.push_back(l);
+    return lines;
+}
+
+// The number after the first occurrence of key in text.
+inline bool number_after(const std::string& text, const std::string& key, double& value)
+{
+    const std::size_t at = text.find(key);
+    if (at == std::string::npos)
+        return false;
+    char* end = nullptr;
+    value = std::strtod(text.c_str() + at + key.size(), &end);
+    return end != text.c_str() + at + key.size();
+}
+
 inline watch_end parse_summary(const std::string& summary)
 {
     watch_end w;
-    std::smatch m;
-    const std::regex clock(R"(watch clock - PC local time = ([-+]\d+\.\d+) ms now(?: \(clock set (\d+) times\))?)");
-    if (std::regex_search(summary, m, clock)) {
-        w.clock_found = true;
-        w.clock_error_ms = std::stod(m[1]);
-        w.time_sets = m[2].matched ? std::stoi(m[2]) : 0;
-    }
-    const std::regex zone(R"(zone offset (-?\d+), zone index (-?\d+), dst mode (-?\d+)(?:, dst rules start 0x([0-9a-f]{4}) end 0x([0-9a-f]{4}))?)");
-    if (std::regex_search(summary, m, zone)) {
-        w.zone_found = true;
-        w.zone_offset = std::stoi(m[1]);
-        w.zone_index = std::stoi(m[2]);
-        w.dst_mode = std::stoi(m[3]);
-        w.dst_rules = m[4].matched;
-        if (w.dst_rules) {
-            w.start_rule = static_cast<unsigned>(std::stoul(m[4], nullptr, 16));
-            w.end_rule = static_cast<unsigned>(std::stoul(m[5], nullptr, 16));
+    double v = 0;
+    w.clock_found = number_after(summary, "watch clock - PC local time = ", w.clock_error_ms);
+    if (number_after(summary, "(clock set ", v))
+        w.time_sets = static_cast<int>(v);
+    for (const std::string& l : lines_of(summary)) {
+        if (std::sscanf(l.c_str(), "orv3sim: zone offset %d, zone index %d, dst mode %d", &w.zone_offset,
+                        &w.zone_index, &w.dst_mode) == 3) {
+            w.zone_found = true;
+            const std::size_t rules = l.find(", dst rules start ");
+            w.dst_rules = rules != std::string::npos &&
+                          std::sscanf(l.c_str() + rules, ", dst rules start 0x%x end 0x%x", &w.start_rule,
+                                      &w.end_rule) == 2;
         }
-    }
-    const std::regex block(R"(orv3sim: extra\d((?: [0-9a-f]{2}){19}))");
-    for (auto it = std::sregex_iterator(summary.begin(), summary.end(), block); it != std::sregex_iterator(); ++it) {
-        std::istringstream hex((*it)[1].str());
-        watch_reply r{};
-        for (uint8_t& b : r) {
-            unsigned v = 0;
-            hex >> std::hex >> v;
-            b = static_cast<uint8_t>(v);
+        int n = 0, used = 0;
+        if (std::sscanf(l.c_str(), "orv3sim: extra%d%n", &n, &used) == 1) {
+            std::istringstream hex(l.substr(static_cast<std::size_t>(used)));
+            watch_reply r{};
+            for (uint8_t& b : r) {
+                unsigned x = 0;
+                hex >> std::hex >> x;
+                b = static_cast<uint8_t>(x);
+            }
+            w.blocks.push_back(r);
         }
-        w.blocks.push_back(r);
     }
     return w;
+}
+
+// The setter's summary line of each step, when it is exactly in its format.
+struct step_summary {
+    long long average_diff = 0;
+    double std_dev = 0;
+    long long average_delay = 0;
+};
+
+inline std::vector<step_summary> step_summaries(const std::string& out)
+{
+    static const char FORMAT[] = "average diff = %lld ms.   std. dev. = %4.1f ms.   average delay = %lld ms.";
+    std::vector<step_summary> steps;
+    for (const std::string& l : lines_of(out)) {
+        step_summary s;
+        if (std::sscanf(l.c_str(), "average diff = %lld ms.   std. dev. = %lf ms.   average delay = %lld ms.",
+                        &s.average_diff, &s.std_dev, &s.average_delay) != 3)
+            continue;
+        char again[160];
+        std::snprintf(again, sizeof again, FORMAT, s.average_diff, s.std_dev, s.average_delay);
+        if (l == again)
+            steps.push_back(s);
+    }
+    return steps;
 }
 
 inline std::size_t count_of(const std::string& text, const std::string& part)
