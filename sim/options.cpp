@@ -44,6 +44,7 @@ const option_row OPTIONS[] = {
     {"silent-after", kind::integer, &cfg.silent_after, "K: answer K commands, then fall silent"},
     {"answer-on", kind::answer, nullptr, "CODE:N: answer command CODE only from its N-th sending"},
     {"wrong-tag", kind::integer, &cfg.wrong_tag, "K: the first K tagged replies carry a wrong tag"},
+    {"repeat-reply", kind::integer, &cfg.repeat_code, "CODE: every reply to command CODE is sent twice"},
     {"irq-err", kind::bytes, &cfg.irq_err, "V,V,...: irq_err values, cycled"},
     {"fw-kind", kind::byte, &cfg.fw_kind, "V: firmware kind (0xCC)"},
     {"fw-flags", kind::byte, &cfg.fw_flags, "V: firmware flags (0x10)"},

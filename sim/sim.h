@@ -55,6 +55,7 @@ struct sim_config {
     int answer_code = -1;    // this command is answered only from sending answer_on
     int answer_on = 1;
     int wrong_tag = 0;       // tagged replies sent with a wrong tag first
+    int repeat_code = -1;    // every reply to this command is sent twice
     std::vector<uint8_t> irq_err = {3, 4, 5, 4};  // cycled through clock replies
 
     // Firmware identification.

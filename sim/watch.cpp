@@ -142,12 +142,16 @@ void watch_send(const watch_reply& r)
         --wrong_tags_left;
         out[POS_TAG] ^= 0x01;
     }
-    sim_event e;
-    e.at = sim_now_ns() + sim_radio_delay_ns();
-    e.kind = sim_event_kind::to_buffer;
-    e.epoch = sim_link_epoch;
-    e.bytes.assign(out.begin(), out.end());
-    sim_schedule(std::move(e));
+    // A repeated reply stays in the sync buffer after the first is read.
+    const int copies = out[POS_CODE] == cfg.repeat_code ? 2 : 1;
+    for (int i = 0; i < copies; ++i) {
+        sim_event e;
+        e.at = sim_now_ns() + sim_radio_delay_ns();
+        e.kind = sim_event_kind::to_buffer;
+        e.epoch = sim_link_epoch;
+        e.bytes.assign(out.begin(), out.end());
+        sim_schedule(std::move(e));
+    }
 }
 
 void watch_receive(const watch_command& cmd)
