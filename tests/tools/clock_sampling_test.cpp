@@ -1,0 +1,117 @@
+// Clock samples taken from the simulated watch: what is stored, what the
+// watch's "not ready" and silence do to a pass, and stale replies.
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/linked_watch.h"
+#include "tests/support/stdout_capture.h"
+#include "tools/clock_sampling.h"
+#include "watchlink/exchange.h"
+
+namespace {
+
+constexpr double OFFSET_MS = 250.4;
+const std::string OFFSET_ARG = "--offset=250.4";
+constexpr uint8_t IRQ_ERR = 7;
+const std::string IRQ_ERR_ARG = "--irq-err=7";
+
+class ClockSampling : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        clock_samples = {};
+        clock_sample_count = 0;
+    }
+    // The figures of what was taken, against the watch's offset.
+    clock_statistics reduced()
+    {
+        clock_statistics stats;
+        capture_stdout([&] { EXPECT_TRUE(reduce_clock_samples(stats)); });
+        return stats;
+    }
+};
+
+TEST_F(ClockSampling, NotReadyRepliesCostNoSample)
+{
+    linked_watch w({"--not-ready=3", OFFSET_ARG, IRQ_ERR_ARG});
+    uint16_t status = 1;
+    EXPECT_EQ(take_clock_samples(6, CLOCK_POS_SUBSEC_CC, status), sampling_end::complete);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(clock_sample_count, 6);
+    EXPECT_EQ(w.sendings(CMD_READ_CLOCK), 9);
+    for (int i = 0; i < clock_sample_count; ++i) {
+        const clock_sample& s = clock_samples[static_cast<std::size_t>(i)];
+        EXPECT_EQ(s.irq_err, IRQ_ERR) << i;
+        EXPECT_LT(s.pc_before, s.pc_after) << i;
+    }
+    EXPECT_NEAR(static_cast<double>(reduced().average_diff), OFFSET_MS, 5.0);
+}
+
+// Sub-second counter read where the firmware puts it: the other position
+// of this watch's replies holds zeros, which would show as whole seconds.
+TEST_F(ClockSampling, SubsecondFromTheFirmwaresPosition)
+{
+    linked_watch w({"--fw-kind=0xDD", "--fw-version=9", OFFSET_ARG});
+    uint16_t status = 1;
+    ASSERT_EQ(take_clock_samples(5, CLOCK_POS_SUBSEC, status), sampling_end::complete);
+    EXPECT_NEAR(static_cast<double>(reduced().average_diff), OFFSET_MS, 5.0);
+}
+
+TEST_F(ClockSampling, EndlessNotReadyGivesUp)
+{
+    linked_watch w({"--not-ready=100000"});
+    uint16_t status = 1;
+    EXPECT_EQ(take_clock_samples(3, CLOCK_POS_SUBSEC_CC, status), sampling_end::clock_not_ready);
+    EXPECT_EQ(status, 1);  // the watch still answers
+    EXPECT_EQ(clock_sample_count, 0);
+    EXPECT_EQ(w.sendings(CMD_READ_CLOCK), CLOCK_NOT_READY_LIMIT);
+}
+
+TEST_F(ClockSampling, JustBelowTheLimitStillReads)
+{
+    linked_watch w({"--not-ready=" + std::to_string(CLOCK_NOT_READY_LIMIT - 1)});
+    uint16_t status = 1;
+    EXPECT_EQ(take_clock_samples(1, CLOCK_POS_SUBSEC_CC, status), sampling_end::complete);
+    EXPECT_EQ(clock_sample_count, 1);
+    EXPECT_EQ(w.sendings(CMD_READ_CLOCK), CLOCK_NOT_READY_LIMIT);
+}
+
+TEST_F(ClockSampling, SilentWatchEndsThePass)
+{
+    linked_watch w({"--silent-after=3"});
+    uint16_t status = 1;
+    EXPECT_EQ(take_clock_samples(5, CLOCK_POS_SUBSEC_CC, status), sampling_end::no_reply);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(clock_sample_count, 3);
+    EXPECT_EQ(w.sendings(CMD_READ_CLOCK), 4);
+}
+
+TEST_F(ClockSampling, AppendsToTheTable)
+{
+    linked_watch w;
+    uint16_t status = 1;
+    ASSERT_EQ(take_clock_samples(2, CLOCK_POS_SUBSEC_CC, status), sampling_end::complete);
+    ASSERT_EQ(take_clock_samples(3, CLOCK_POS_SUBSEC_CC, status), sampling_end::complete);
+    EXPECT_EQ(clock_sample_count, 5);
+    EXPECT_LT(clock_samples[1].pc_after, clock_samples[2].pc_before);
+}
+
+// A watch that answers a block read twice: the copy still waits when the
+// first clock reading is asked for, and must not pass for it.
+TEST_F(ClockSampling, StaleBlockReplyIsNotTakenForAReading)
+{
+    linked_watch w({"--repeat-reply=0x41", OFFSET_ARG, IRQ_ERR_ARG});
+    uint16_t status = 1;
+    watch_reply block{};
+    ASSERT_TRUE(sync_exchange(status, make_command(CMD_READ_EXTRA1), block, 0, TAG_EXTRA1));
+    ASSERT_EQ(take_clock_samples(4, CLOCK_POS_SUBSEC_CC, status), sampling_end::complete);
+    EXPECT_EQ(frames_of(w.sim.wire(), "watch>ap", POS_CODE, CMD_READ_EXTRA1).size(), 2u);
+    for (int i = 0; i < clock_sample_count; ++i)
+        EXPECT_EQ(clock_samples[static_cast<std::size_t>(i)].irq_err, IRQ_ERR) << i;
+    EXPECT_EQ(w.sendings(CMD_READ_CLOCK), 4);
+    EXPECT_NEAR(static_cast<double>(reduced().average_diff), OFFSET_MS, 5.0);
+}
+
+}  // namespace
