@@ -33,14 +33,8 @@ struct linked_watch {
     linked_watch(const linked_watch&) = delete;
     linked_watch& operator=(const linked_watch&) = delete;
 
-    // Watch commands with this code that the PC handed to the access point.
-    int sendings(uint8_t code) const
-    {
-        int n = 0;
-        for (const wire_frame& f : frames_of(sim.wire(), "pc>ap", 1, AP_SYNC_SEND_COMMAND))
-            n += f.bytes.size() > AP_HEADER_SIZE && f.bytes[AP_HEADER_SIZE] == code;
-        return n;
-    }
+    // Watch commands with this code that the PC sent so far.
+    int sendings(uint8_t code) const { return watch_sendings(sim.wire(), code); }
     // Replies the watch put into the sync buffer, in order.
     std::vector<wire_frame> replies() const { return frames_of(sim.wire(), "watch>ap"); }
 };

@@ -15,6 +15,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "aplink/ap_commands.h"
+
 namespace {
 
 std::vector<char*> c_args(const std::vector<std::string>& args)
@@ -56,6 +58,14 @@ void drain(std::vector<std::pair<int, std::string*>> fds)
 }
 
 }  // namespace
+
+int watch_sendings(const std::vector<wire_frame>& all, uint8_t code)
+{
+    int n = 0;
+    for (const wire_frame& f : frames_of(all, "pc>ap", 1, AP_SYNC_SEND_COMMAND))
+        n += f.bytes.size() > AP_HEADER_SIZE && f.bytes[AP_HEADER_SIZE] == code;
+    return n;
+}
 
 std::string bin_path(const std::string& name) { return std::string(ORV3_BIN_DIR) + "/" + name; }
 

@@ -18,6 +18,9 @@ std::vector<wire_frame> read_transcript(const std::string& path);
 std::vector<wire_frame> frames_of(const std::vector<wire_frame>& all, const std::string& dir,
                                   int pos = -1, int value = -1);
 
+// Watch commands with this code that the PC handed to the access point.
+int watch_sendings(const std::vector<wire_frame>& all, uint8_t code);
+
 // Path of an executable of the build (orv3sim, orv3get, ...).
 std::string bin_path(const std::string& name);
 // A fresh empty directory below the test temporary directory.
