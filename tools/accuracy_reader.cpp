@@ -38,8 +38,10 @@ int accuracy_reader()
     }
 
     // The watch answered, but something was not read: no figures from it.
+    // A pass that ended on a failed poll counts too, even when that poll
+    // still said a reply was waiting.
     int code = 0;
-    if (!blocks_read || sampling == sampling_end::read_failed) {
+    if (!blocks_read || sampling == sampling_end::read_failed || sampling == sampling_end::no_reply) {
         print_both(MSG_COMM_ERROR);
         code = -1;
     } else if (sampling == sampling_end::clock_not_ready) {
