@@ -138,7 +138,9 @@ void watch_enter_sync()
 void watch_send(const watch_reply& r)
 {
     watch_reply out = r;
-    if (wrong_tags_left > 0 && out[POS_TAG] != 0) {
+    // Clock and memory replies carry data in byte 18, not a tag.
+    const bool tagged = out[POS_CODE] != CMD_READ_CLOCK && out[POS_CODE] != CMD_READ_MEMORY;
+    if (wrong_tags_left > 0 && tagged && out[POS_TAG] != 0) {
         --wrong_tags_left;
         out[POS_TAG] ^= 0x01;
     }

@@ -59,6 +59,17 @@ TEST_F(ClockSampling, SubsecondFromTheFirmwaresPosition)
     EXPECT_NEAR(static_cast<double>(reduced().average_diff), OFFSET_MS, 5.0);
 }
 
+// Byte 18 of a clock reply is irq_err, not a tag: a watch that sends
+// wrong tags leaves it alone.
+TEST_F(ClockSampling, WrongTagsLeaveIrqErrAlone)
+{
+    linked_watch w({"--wrong-tag=100", IRQ_ERR_ARG});
+    uint16_t status = 1;
+    ASSERT_EQ(take_clock_samples(3, CLOCK_POS_SUBSEC_CC, status), sampling_end::complete);
+    for (int i = 0; i < clock_sample_count; ++i)
+        EXPECT_EQ(clock_samples[static_cast<std::size_t>(i)].irq_err, IRQ_ERR) << i;
+}
+
 TEST_F(ClockSampling, EndlessNotReadyGivesUp)
 {
     linked_watch w({"--not-ready=100000"});
