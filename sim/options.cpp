@@ -41,6 +41,7 @@ const option_row OPTIONS[] = {
     {"watch-utc", kind::flag, &cfg.watch_utc, ": the watch keeps UTC, not local time"},
     {"not-ready", kind::integer, &cfg.not_ready, "N: answer the first N clock reads CLOCK_NOT_READY"},
     {"subsec-flag", kind::flag, &cfg.subsec_flag, ": set bit 15 of every sub-second count"},
+    {"clock-minute", kind::integer, &cfg.clock_minute, "V: every clock reading says minute V (60 on: out of range)"},
     {"silent-after", kind::integer, &cfg.silent_after, "K: answer K commands, then fall silent"},
     {"answer-on", kind::answer, nullptr, "CODE:N: answer command CODE only from its N-th sending"},
     {"wrong-tag", kind::integer, &cfg.wrong_tag, "K: the first K tagged replies carry a wrong tag"},

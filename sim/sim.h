@@ -51,6 +51,7 @@ struct sim_config {
     bool watch_utc = false;  // watch keeps UTC rather than local time
     int not_ready = 0;       // clock reads answered CLOCK_NOT_READY first
     bool subsec_flag = false;  // set bit 15 of the sub-second counter
+    int clock_minute = -1;     // every clock reading says this minute (-1: the true one)
     int silent_after = -1;   // commands answered before the watch falls silent
     int answer_code = -1;    // this command is answered only from sending answer_on
     int answer_on = 1;
