@@ -192,6 +192,23 @@ TEST(Orv3get, SlowWatchIsStillRead)
     EXPECT_EQ(watch_sendings(r.wire, CMD_READ_CLOCK), READER_SAMPLES + 3);
 }
 
+// Readings whose minute is out of range are left out; with none left,
+// no figures, but the blocks that were read.
+TEST(Orv3get, OutOfRangeReadingsGiveNoFigures)
+{
+    const run_result r = run_reader({"--clock-minute=60"});
+    EXPECT_EQ(r.status, exit_status(-1));
+    EXPECT_EQ(r.err, opening(true) + "01234\r" + dots(READER_SAMPLES) + "\r" + MSG_TOO_FEW_SAMPLES);
+    EXPECT_FALSE(std::regex_search(r.out, std::regex(R"(diff \d\d = |average diff)"))) << r.out;
+    const auto message = r.out.find(MSG_TOO_FEW_SAMPLES);
+    ASSERT_NE(message, std::string::npos) << r.out;
+    const std::vector<std::string> after = lines_of(r.out.substr(message + std::string(MSG_TOO_FEW_SAMPLES).size()));
+    ASSERT_EQ(after.size(), 5u) << r.out;
+    for (std::size_t n = 0; n < after.size(); ++n)
+        EXPECT_EQ(after[n].rfind("extra" + std::to_string(n) + " info ", 0), 0u) << after[n];
+    EXPECT_EQ(closing_codes(r.wire), CLOSED);
+}
+
 struct failure_case {
     const char* name;
     std::vector<std::string> sim_args;

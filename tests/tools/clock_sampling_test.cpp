@@ -99,6 +99,17 @@ TEST_F(ClockSampling, SilentWatchEndsThePass)
     EXPECT_EQ(w.sendings(CMD_READ_CLOCK), 4);
 }
 
+// The watch answered, its reply could not be fetched: status stays 1.
+TEST_F(ClockSampling, RefusedReadEndsThePassWhileAnswered)
+{
+    linked_watch w({"--ap-refuse=21@0x33"});
+    uint16_t status = 1;
+    EXPECT_EQ(take_clock_samples(3, CLOCK_POS_SUBSEC_CC, status), sampling_end::read_failed);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(clock_sample_count, 0);
+    EXPECT_EQ(w.sendings(CMD_READ_CLOCK), 1);
+}
+
 TEST_F(ClockSampling, AppendsToTheTable)
 {
     linked_watch w;
