@@ -127,9 +127,12 @@ const std::vector<uint8_t> CLOSED = {AP_SYNC_SEND_COMMAND, AP_VAM_STOP, AP_RESET
 const std::vector<uint8_t> LEFT_OPEN = {AP_SYNC_SEND_COMMAND, AP_VAM_STOP};
 const std::vector<uint8_t> NOT_SENT = {};
 
-run_result run_reader(std::vector<std::string> sim_args, bool stdout_tty = false, std::string stdout_file = "")
+run_result run_reader(std::vector<std::string> sim_args, bool stdout_tty = false, std::string stdout_file = "",
+                      std::string zone = "")
 {
     run_options o;
+    if (!zone.empty())
+        o.env = {{"TZ", zone}};
     o.sim_args = std::move(sim_args);
     o.command = {"orv3get"};
     o.stdout_tty = stdout_tty;
@@ -138,14 +141,15 @@ run_result run_reader(std::vector<std::string> sim_args, bool stdout_tty = false
 }
 
 // A watch of kind 0xCC on a console: five blocks, the sub-second counter
-// from reply bytes 14-15, the extra4 line.
+// from reply bytes 14-15, the extra4 line. It keeps the local time of
+// Kathmandu (+5:45), 45 minutes off the PC's UTC modulo the hour.
 TEST(Orv3get, CcWatchOnAConsole)
 {
     // irq_err: record 0 lowest, record 1 (not used) highest.
     std::string irq = "--irq-err=1,200";
     for (int v = 10; v < 10 + USED_SAMPLES; ++v)
         irq += "," + std::to_string(v);
-    const run_result r = run_reader({"--offset=123.4", "--poke=4:14:000080", irq}, true);
+    const run_result r = run_reader({"--offset=123.4", "--poke=4:14:000080", irq}, true, "", "Asia/Kathmandu");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, opening(false) + "01234\r" + dots(READER_SAMPLES) + "\r");
     const reading out = parse_reading(r.out);
@@ -162,12 +166,14 @@ TEST(Orv3get, CcWatchOnAConsole)
 }
 
 // A watch of kind 0xDD, version 8, variant 0, output into a file: four
-// blocks, the counter from bytes 8-9, the banner on both streams.
+// blocks, the counter from bytes 8-9, the banner on both streams. Local
+// time of Kolkata (+5:30).
 TEST(Orv3get, DdVersion8Variant0IntoAFile)
 {
     const std::string file = make_temp_dir() + "/reading.txt";
     const run_result r =
-        run_reader({"--fw-kind=0xDD", "--fw-version=8", "--fw-variant=0", "--offset=-2500.0"}, false, file);
+        run_reader({"--fw-kind=0xDD", "--fw-version=8", "--fw-variant=0", "--offset=-2500.0"}, false, file,
+                   "Asia/Kolkata");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, opening(true) + "0123\r" + dots(READER_SAMPLES) + "\r");
     const reading out = parse_reading(r.out);
