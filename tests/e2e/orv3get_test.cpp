@@ -19,7 +19,9 @@ namespace {
 const tool_frame& READER = FRAME_ACCURACY_READER;
 constexpr int READER_SAMPLES = 22;
 constexpr int USED_SAMPLES = READER_SAMPLES - CLOCK_SAMPLES_SKIPPED;
-constexpr double AGREEMENT_MS = 5.0;  // truncations and scheduling on a loaded machine
+// Truncations cost up to 1.5 ms; a host that takes the CPU away stalls a
+// sample now and then (a few ms on the mean seen at 25 % steal).
+constexpr double AGREEMENT_MS = 10.0;
 
 int exit_status(int code) { return code & 0xFF; }
 

