@@ -151,7 +151,7 @@ TEST(Orv3get, CcWatchOnAConsole)
     std::string irq = "--irq-err=1,200";
     for (int v = 10; v < 10 + USED_SAMPLES; ++v)
         irq += "," + std::to_string(v);
-    const run_result r = run_reader({"--offset=123.4", "--poke=4:14:000080", irq}, true, "", "Asia/Kathmandu");
+    const run_result r = run_reader({"--offset=123.4", sim_poke(4, EXTRA4_POS_S24, {0x00, 0x00, 0x80}), irq}, true, "", "Asia/Kathmandu");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, opening(false) + "01234\r" + dots(READER_SAMPLES) + "\r");
     const reading out = parse_reading(r.out);
@@ -174,7 +174,7 @@ TEST(Orv3get, DdVersion8Variant0IntoAFile)
 {
     const std::string file = make_temp_dir() + "/reading.txt";
     const run_result r =
-        run_reader({"--fw-kind=0xDD", "--fw-version=8", "--fw-variant=0", "--offset=-2500.0"}, false, file,
+        run_reader({sim_arg("fw-kind", FW_KIND_DD), "--fw-version=8", "--fw-variant=0", "--offset=-2500.0"}, false, file,
                    "Asia/Kolkata");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, opening(true) + "0123\r" + dots(READER_SAMPLES) + "\r");
@@ -191,7 +191,7 @@ TEST(Orv3get, DdVersion8Variant0IntoAFile)
 // still a complete reading, and the replies cost no sample.
 TEST(Orv3get, SlowWatchIsStillRead)
 {
-    const run_result r = run_reader({"--answer-on=0x40:5", "--not-ready=3"});
+    const run_result r = run_reader({sim_arg("answer-on", CMD_READ_EXTRA0, ":5"), "--not-ready=3"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, opening(true) + "01234\r" + dots(READER_SAMPLES) + "\r");
     const reading out = parse_reading(r.out);
@@ -255,7 +255,7 @@ std::string failure_name(const testing::TestParamInfo<failure_case>& i) { return
 INSTANTIATE_TEST_SUITE_P(
     Watches, Orv3getFails,
     testing::Values(
-        failure_case{"Extra0SilentThroughFiveSendings", {"--answer-on=0x40:6"}, -1, MSG_COMM_ERROR, "", LEFT_OPEN,
+        failure_case{"Extra0SilentThroughFiveSendings", {sim_arg("answer-on", CMD_READ_EXTRA0, ":6")}, -1, MSG_COMM_ERROR, "", LEFT_OPEN,
                      CMD_READ_EXTRA0, 5},
         failure_case{"NeverInSyncMode", {"--sync-delay=never"}, -1, MSG_COMM_ERROR, "", LEFT_OPEN, CMD_READ_EXTRA0,
                      5},
@@ -263,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
         failure_case{"SilentMidSampling", {"--silent-after=15"}, -1, MSG_COMM_ERROR, "01234\r\\.{10}\r", LEFT_OPEN,
                      CMD_READ_CLOCK, 11},
         // The watch answers, its replies cannot be fetched: status stays 1.
-        failure_case{"BlockFetchFailsWhileAnswered", {"--ap-refuse=21@0x33"}, -1, MSG_COMM_ERROR, "", CLOSED,
+        failure_case{"BlockFetchFailsWhileAnswered", {sim_refuse(AP_SYNC_READ_BUFFER)}, -1, MSG_COMM_ERROR, "", CLOSED,
                      CMD_READ_EXTRA0, 5},
         failure_case{"ClockNeverReady", {"--not-ready=1000000"}, -1, MSG_CLOCK_NOT_READY, "01234\r\r", CLOSED,
                      CMD_READ_CLOCK, CLOCK_NOT_READY_LIMIT},
@@ -285,7 +285,7 @@ TEST(Orv3getFrame, NoAccessPoint)
 
 TEST(Orv3getFrame, LinkNotStarted)
 {
-    const run_result r = run_reader({"--ap-refuse=21@0x07"});
+    const run_result r = run_reader({sim_refuse(AP_VAM_START)});
     EXPECT_EQ(r.status, exit_status(-2));
     EXPECT_EQ(r.out, std::string(READER.banner) + MSG_NO_LINK);
     EXPECT_EQ(r.err, opening(true, false) + MSG_NO_LINK);

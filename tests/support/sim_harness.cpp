@@ -67,6 +67,28 @@ int watch_sendings(const std::vector<wire_frame>& all, uint8_t code)
     return n;
 }
 
+std::string sim_arg(const std::string& name, long value, const std::string& rest)
+{
+    return "--" + name + "=" + std::to_string(value) + rest;
+}
+
+std::string sim_refuse(uint8_t ap_code)
+{
+    constexpr int NOT_ACKNOWLEDGED = AP_STATUS_ACK + 1;
+    return sim_arg("ap-refuse", NOT_ACKNOWLEDGED, "@" + std::to_string(ap_code));
+}
+
+std::string sim_poke(int block, int offset, const std::vector<uint8_t>& bytes)
+{
+    std::string hex;
+    char b[3];
+    for (uint8_t v : bytes) {
+        std::snprintf(b, sizeof b, "%02x", v);
+        hex += b;
+    }
+    return sim_arg("poke", block, ":" + std::to_string(offset) + ":" + hex);
+}
+
 std::string bin_path(const std::string& name) { return std::string(ORV3_BIN_DIR) + "/" + name; }
 
 std::string make_temp_dir()

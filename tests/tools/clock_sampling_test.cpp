@@ -55,7 +55,7 @@ TEST_F(ClockSampling, NotReadyRepliesCostNoSample)
 // of this watch's replies holds zeros, which would show as whole seconds.
 TEST_F(ClockSampling, SubsecondFromTheFirmwaresPosition)
 {
-    linked_watch w({"--fw-kind=0xDD", "--fw-version=9", OFFSET_ARG});
+    linked_watch w({sim_arg("fw-kind", FW_KIND_DD), "--fw-version=9", OFFSET_ARG});
     uint16_t status = 1;
     ASSERT_EQ(take_clock_samples(5, CLOCK_POS_SUBSEC, status), sampling_end::complete);
     EXPECT_NEAR(static_cast<double>(reduced().average_diff), OFFSET_MS, AGREEMENT_MS);
@@ -104,7 +104,7 @@ TEST_F(ClockSampling, SilentWatchEndsThePass)
 // The watch answered, its reply could not be fetched: status stays 1.
 TEST_F(ClockSampling, RefusedReadEndsThePassWhileAnswered)
 {
-    linked_watch w({"--ap-refuse=21@0x33"});
+    linked_watch w({sim_refuse(AP_SYNC_READ_BUFFER)});
     uint16_t status = 1;
     EXPECT_EQ(take_clock_samples(3, CLOCK_POS_SUBSEC_CC, status), sampling_end::read_failed);
     EXPECT_EQ(status, 1);
@@ -126,7 +126,7 @@ TEST_F(ClockSampling, AppendsToTheTable)
 // first clock reading is asked for, and must not pass for it.
 TEST_F(ClockSampling, StaleBlockReplyIsNotTakenForAReading)
 {
-    linked_watch w({"--repeat-reply=0x41", OFFSET_ARG, IRQ_ERR_ARG});
+    linked_watch w({sim_arg("repeat-reply", CMD_READ_EXTRA1), OFFSET_ARG, IRQ_ERR_ARG});
     uint16_t status = 1;
     watch_reply block{};
     ASSERT_TRUE(sync_exchange(status, make_command(CMD_READ_EXTRA1), block, 0, TAG_EXTRA1));

@@ -58,17 +58,17 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         exchange_case{"AnsweringRetry0SendsOnce", {}, 0, TAG_EXTRA0, 1, true, 1, true, true},
         exchange_case{"AnsweringRetry4SendsOnce", {}, 4, TAG_EXTRA0, 1, true, 1, true, true},
-        exchange_case{"AnswersThirdSending", {"--answer-on=0x40:3"}, 4, TAG_EXTRA0, 3, true, 1, true, true},
-        exchange_case{"AnswersFifthSending", {"--answer-on=0x40:5"}, 4, TAG_EXTRA0, 5, true, 1, true, true},
+        exchange_case{"AnswersThirdSending", {sim_arg("answer-on", CMD_READ_EXTRA0, ":3")}, 4, TAG_EXTRA0, 3, true, 1, true, true},
+        exchange_case{"AnswersFifthSending", {sim_arg("answer-on", CMD_READ_EXTRA0, ":5")}, 4, TAG_EXTRA0, 5, true, 1, true, true},
         // The access point answered every poll: true, with status 0.
         exchange_case{"SilentRetry0", {"--silent-after=0"}, 0, TAG_EXTRA0, 1, true, 0, false, false},
         exchange_case{"SilentNegativeRetriesSendOnce", {"--silent-after=0"}, -3, TAG_EXTRA0, 1, true, 0, false, false},
-        exchange_case{"SilentThroughFiveSendings", {"--answer-on=0x40:6"}, 4, TAG_EXTRA0, 5, true, 0, false, false},
+        exchange_case{"SilentThroughFiveSendings", {sim_arg("answer-on", CMD_READ_EXTRA0, ":6")}, 4, TAG_EXTRA0, 5, true, 0, false, false},
         exchange_case{"WrongTagsRetry2", {"--wrong-tag=100"}, 2, TAG_EXTRA0, 3, true, 1, true, false},
         exchange_case{"FirstTagWrong", {"--wrong-tag=1"}, 2, TAG_EXTRA0, 2, true, 1, true, true},
         exchange_case{"AnyTagTakesFirstReply", {"--wrong-tag=100"}, 4, 0, 1, true, 1, true, false},
         // Polls refused while a reply waits: every poll fails, the result with it.
-        exchange_case{"PollsRefused", {"--ap-refuse=21@0x32"}, 0, TAG_EXTRA0, 1, false, 1, false, false}),
+        exchange_case{"PollsRefused", {sim_refuse(AP_SYNC_GET_BUFFER_STATUS)}, 0, TAG_EXTRA0, 1, false, 1, false, false}),
     case_name);
 
 // A watch that answers extra0 twice: the copy waits in the buffer when the
@@ -84,7 +84,7 @@ class StaleReply : public testing::TestWithParam<next_fetch> {};
 
 TEST_P(StaleReply, IsNotTakenForTheNextAnswer)
 {
-    linked_watch w({"--repeat-reply=0x40"});
+    linked_watch w({sim_arg("repeat-reply", CMD_READ_EXTRA0)});
     uint16_t status = 1;
     watch_reply reply{};
     ASSERT_TRUE(sync_exchange(status, make_command(CMD_READ_EXTRA0), reply, 0, TAG_EXTRA0));
@@ -118,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(Fetches, StaleReply,
 // Bytes a command does not use are zero, on every sending.
 TEST(SyncExchangeFrames, CommandGoesOutUnchangedOnEverySending)
 {
-    linked_watch w({"--answer-on=0x43:3"});
+    linked_watch w({sim_arg("answer-on", CMD_READ_EXTRA3, ":3")});
     uint16_t status = 1;
     watch_reply reply{};
     ASSERT_TRUE(sync_exchange(status, make_command(CMD_READ_EXTRA3), reply, 2, TAG_EXTRA3));
