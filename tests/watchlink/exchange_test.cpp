@@ -42,6 +42,12 @@ TEST_P(SyncExchange, SendingsResultStatusAndReply)
     EXPECT_EQ(status, c.status);
     EXPECT_EQ(w.sendings(CMD_READ_EXTRA0), c.sendings);
     const auto replies = w.replies();
+    if (c.status == 0) {
+        // Every attempt polled to the end; one more poll before the first
+        // sending looked for stale replies.
+        const auto polls = frames_of(w.sim.wire(), "pc>ap", 1, AP_SYNC_GET_BUFFER_STATUS).size();
+        EXPECT_EQ(polls, static_cast<std::size_t>(c.sendings * POLL_EXCHANGE.polls + 1));
+    }
     if (!c.read) {
         EXPECT_TRUE(std::all_of(reply.begin(), reply.end(), [](uint8_t b) { return b == UNTOUCHED; }));
         return;
