@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <numeric>
 #include <fcntl.h>
@@ -348,12 +350,18 @@ TEST(QxInterface, CloseWithoutOpenIsHarmless)
     EXPECT_EQ(open_fd_count(), fds);
 }
 
-TEST(QxInterface, OpenFailsForAMissingDevice)
+// Paths below the simulator's device directory that are no serial port.
+class QxOpenFails : public testing::TestWithParam<const char*> {};
+
+TEST_P(QxOpenFails, LeavesThePortClosedAndNothingOpen)
 {
     ap_session ap({}, false);
+    const std::string dev = plat_sysroot_path("/dev/");
+    std::filesystem::create_directory(dev + "ttyACM8");  // a directory
+    std::ofstream(dev + "ttyACM9") << "a plain file";
+    std::string path = std::string("/dev/") + GetParam();
     const int fds = open_fd_count();
-    char missing[] = "/dev/ttyACM250";
-    EXPECT_FALSE(QX_OpenCOM(missing, 115200, 30, false, false));
+    EXPECT_FALSE(QX_OpenCOM(path.data(), 115200, 30, false, false));
     EXPECT_FALSE(portOpen);
     EXPECT_EQ(lastStatus, 5);
     EXPECT_EQ(open_fd_count(), fds);
@@ -361,6 +369,8 @@ TEST(QxInterface, OpenFailsForAMissingDevice)
     EXPECT_FALSE(QX_GetStatus(status));
     EXPECT_EQ(status, 7);
 }
+INSTANTIATE_TEST_SUITE_P(Paths, QxOpenFails, testing::Values("ttyACM250", "ttyACM8", "ttyACM9"),
+                         [](const auto& i) { return std::string(i.param); });
 
 // Exclusive use holds between processes, also when both run as root.
 TEST(QxInterface, OpenFailsWhileAnotherProcessHoldsThePort)
