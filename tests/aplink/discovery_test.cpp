@@ -40,7 +40,11 @@ public:
         }
         setenv(ORV3_SYSROOT_ENV, root_.c_str(), 1);
     }
-    ~fake_sysfs() { unsetenv(ORV3_SYSROOT_ENV); }
+    ~fake_sysfs()
+    {
+        unsetenv(ORV3_SYSROOT_ENV);
+        std::filesystem::remove_all(root_);
+    }
 
 private:
     static void mkdirs(const std::string& path) { std::filesystem::create_directories(path); }
