@@ -4,6 +4,7 @@
 #include <dirent.h>
 
 #include "aplink/qxap.h"
+#include "aplink/serial.h"
 #include "platform/clock.h"
 #include "platform/port_list.h"
 #include "platform/sleep.h"
@@ -56,6 +57,8 @@ std::string hex_arg(int byte)
     std::snprintf(b, sizeof b, "0x%02X", byte);
     return b;
 }
+
+int read_bound_ms(int n) { return SERIAL_MS_PER_BYTE * n + SERIAL_MS_CONSTANT; }
 
 double ms_since(int64_t start_ns) { return static_cast<double>(plat_monotonic_ns() - start_ns) / 1e6; }
 

@@ -27,6 +27,8 @@ struct ap_session {
 
 // A byte as an option value of orv3sim: "0x2A".
 std::string hex_arg(int byte);
+// The longest a read of n bytes waits: 20 ms per byte plus 40 ms.
+int read_bound_ms(int n);
 // Milliseconds since a plat_monotonic_ns() reading.
 double ms_since(int64_t start_ns);
 // Descriptors open in this process: a port that is closed leaves none behind.

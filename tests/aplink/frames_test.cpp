@@ -66,8 +66,7 @@ TEST_P(ApSilent, FailsWithStatusZeroAfterTheReadBound)
     EXPECT_FALSE(GetParam().call());
     const double ms = ms_since(start);
     EXPECT_EQ(lastStatus, 0);
-    const int bound = SERIAL_MS_PER_BYTE * GetParam().reply_size + SERIAL_MS_CONSTANT;
-    EXPECT_GE(ms, bound - 2);
+    EXPECT_GE(ms, read_bound_ms(GetParam().reply_size) - 2);
     EXPECT_LT(ms, 1000);
 }
 INSTANTIATE_TEST_SUITE_P(Replies, ApSilent,

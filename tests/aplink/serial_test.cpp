@@ -11,8 +11,6 @@ namespace {
 
 constexpr int SLOT = 0;
 
-int read_bound_ms(int n) { return SERIAL_MS_PER_BYTE * n + SERIAL_MS_CONSTANT; }
-
 struct serial_session : ap_session {
     explicit serial_session(std::vector<std::string> args = {}) : ap_session(std::move(args), false)
     {
