@@ -70,6 +70,8 @@ TEST_P(Discovery, ReportsTheFirstAccessPointThatFits)
 }
 
 const std::string AP = AP_DEVICE_DESCRIPTION;
+const std::vector<tty_entry> NOT_PORTS = {{"ttyACM", AP},   {"ttyACMx", AP}, {"ttyACM1a", AP}, {"ttyACM 3", AP},
+                                          {"ttyACM+3", AP}, {"ttyS0", AP},   {"ttyUSB2", AP},  {"ttyacm4", AP}};
 std::string lower(std::string s)
 {
     for (char& c : s)
@@ -83,9 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
         discovery_case{"Port7", {{"ttyACM7", AP}}, 7},
         discovery_case{"AmongOtherPorts", {{"ttyACM0", "USB Modem"}, {"ttyS0", AP}, {"ttyACM3", AP}}, 3},
         discovery_case{"LeadingZeros", {{"ttyACM007", AP}}, 7},
-        discovery_case{"NotPortNames",
-                       {{"ttyACM", AP}, {"ttyACMx", AP}, {"ttyACM1a", AP}, {"ttyS0", AP}, {"ttyUSB2", AP}, {"ttyacm4", AP}},
-                       std::nullopt},
+        discovery_case{"NotPortNames", NOT_PORTS, std::nullopt},
         discovery_case{"DescriptionInOtherCase", {{"ttyACM1", lower(AP)}}, std::nullopt},
         discovery_case{"DescriptionWithExtraText", {{"ttyACM2", AP + " (ttyACM2)"}, {"ttyACM3", " " + AP}},
                        std::nullopt},
@@ -108,6 +108,16 @@ TEST(DiscoveryListing, ListsPortsInAscendingOrderWithTheirDescriptions)
     ASSERT_TRUE(ListSerialPorts(numbers, descriptions));
     EXPECT_EQ(numbers, (std::vector<unsigned>{2, 3, 10}));
     EXPECT_EQ(descriptions, (std::vector<std::string>{AP, "", "Ten"}));
+}
+
+TEST(DiscoveryListing, NamesThatAreNotPortsEnterNeitherList)
+{
+    fake_sysfs sys(NOT_PORTS);
+    std::vector<unsigned> numbers;
+    std::vector<std::string> descriptions;
+    ASSERT_TRUE(ListSerialPorts(numbers, descriptions));
+    EXPECT_TRUE(numbers.empty());
+    EXPECT_TRUE(descriptions.empty());
 }
 
 TEST(DiscoveryListing, FailsWhenThereIsNoTtyClass)
