@@ -257,14 +257,14 @@ TEST_P(QxBufferStatus, StoresReplyByteThreeAcknowledgedOrNot)
     EXPECT_EQ(QX_SYNC_GetBufferStatus(state), GetParam().ok);
     EXPECT_EQ(state, GetParam().state);
 }
+const std::string REFUSE_POLL = "--ap-refuse=5@" + hex_arg(AP_SYNC_GET_BUFFER_STATUS);
+const std::string SILENT_POLL = "--ap-silent=1@" + hex_arg(AP_SYNC_GET_BUFFER_STATUS);
 INSTANTIATE_TEST_SUITE_P(
     Replies, QxBufferStatus,
-    testing::Values(
-        buffer_status_case{"RefusedWithReplyWaiting", {"--ap-refuse=5@" + hex_arg(AP_SYNC_GET_BUFFER_STATUS)}, true, false,
-                           AP_SYNC_REPLY_WAITING},
-        buffer_status_case{"RefusedWithNoneWaiting", {"--ap-refuse=5@" + hex_arg(AP_SYNC_GET_BUFFER_STATUS)}, false, false, 0},
-        buffer_status_case{"NoReply", {"--ap-silent=1@" + hex_arg(AP_SYNC_GET_BUFFER_STATUS)}, true, false, 0},
-        buffer_status_case{"Acknowledged", {}, true, true, AP_SYNC_REPLY_WAITING}),
+    testing::Values(buffer_status_case{"RefusedWithReplyWaiting", {REFUSE_POLL}, true, false, AP_SYNC_REPLY_WAITING},
+                    buffer_status_case{"RefusedWithNoneWaiting", {REFUSE_POLL}, false, false, 0},
+                    buffer_status_case{"NoReply", {SILENT_POLL}, true, false, 0},
+                    buffer_status_case{"Acknowledged", {}, true, true, AP_SYNC_REPLY_WAITING}),
     [](const auto& i) { return std::string(i.param.name); });
 
 // Whatever speed the caller names, the line runs at 115200 8N1, raw.
