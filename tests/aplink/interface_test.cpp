@@ -267,16 +267,24 @@ INSTANTIATE_TEST_SUITE_P(
                     buffer_status_case{"Acknowledged", {}, true, true, AP_SYNC_REPLY_WAITING}),
     [](const auto& i) { return std::string(i.param.name); });
 
-// Whatever speed the caller names, the line runs at 115200 8N1, raw.
+// Whatever speed the caller names, and whatever the line was set to before,
+// it runs at 115200 8N1, raw, without flow control.
 class QxOpenSpeed : public testing::TestWithParam<unsigned long> {};
 
 TEST_P(QxOpenSpeed, LineSettingsAreFixed)
 {
     ap_session ap({}, false);
-    ASSERT_TRUE(QX_OpenCOM(ap.path.data(), GetParam(), 30, false, false));
     const int fd = open(plat_sysroot_path(ap.path).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
     termios t{};
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    t.c_cflag = (t.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | CS7 | PARENB | CSTOPB | CRTSCTS;
+    t.c_iflag |= IXON | IXOFF | INPCK | ISTRIP | ICRNL;
+    t.c_lflag |= ICANON | ECHO | ISIG;
+    cfsetspeed(&t, B9600);
+    ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
+
+    ASSERT_TRUE(QX_OpenCOM(ap.path.data(), GetParam(), 30, false, false));
     ASSERT_EQ(tcgetattr(fd, &t), 0);
     close(fd);
     EXPECT_EQ(cfgetospeed(&t), B115200);
