@@ -30,6 +30,7 @@ const option_row OPTIONS[] = {
     {"ap-short", kind::fault, &cfg.short_reply, "N[@CODE]: send only the first N reply bytes"},
     {"ap-late", kind::fault, &cfg.late, "MS[@CODE]: send the reply MS ms late"},
     {"ap-stray", kind::fault, &cfg.stray, "N[@CODE]: send N garbage bytes before the reply"},
+    {"ap-header", kind::fault, &cfg.header, "V[@CODE]: send V as reply bytes 0 and 2"},
     {"hangup-after", kind::integer, &cfg.hangup_after, "K: answer K frames, then vanish"},
     {"ap-value", kind::byte, &cfg.ap_value, "V: value byte of status and get replies (0)"},
     {"latency", kind::number, &cfg.latency_ms, "MS: radio latency each way (1.0)"},

@@ -36,6 +36,7 @@ struct sim_config {
     sim_ap_fault short_reply;  // value: bytes of the reply actually sent
     sim_ap_fault late;    // value: ms before the reply goes out
     sim_ap_fault stray;   // value: garbage bytes sent before the reply
+    sim_ap_fault header;  // value: sent as reply bytes 0 and 2, which the PC ignores
     int hangup_after = -1;  // frames answered before the device vanishes
     uint8_t ap_value = 0;   // value byte of status and get replies
 

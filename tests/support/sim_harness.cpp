@@ -11,6 +11,7 @@
 #include <pty.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -119,6 +120,8 @@ sim_server::sim_server(std::vector<std::string> args)
         throw std::runtime_error("pipe failed");
     pid = fork();
     if (pid == 0) {
+        // A test that dies or is killed at its time-out takes its simulator along.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         dup2(out[1], 1);
         close(out[0]);
         close(out[1]);
