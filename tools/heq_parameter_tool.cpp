@@ -1,6 +1,7 @@
 // ORV3PARAM: shows the watch's HEQ parameters beside the parameter file's,
 // and on the user's word writes the file's values, checks them by reading
 // the blocks back, stores them in the watch's flash and resets the watch.
+#include <array>
 #include <cstdio>
 
 #include "aplink/qx_internal.h"
@@ -18,8 +19,13 @@ namespace {
 constexpr uint8_t FW_CC_KNOWN_VERSION = 3;
 constexpr uint8_t FW_DD_KNOWN_VERSION = 8;
 
-inline constexpr char TABLE_HEADER_FORMAT[] = "%-24.24s % 20.20s % 20.20s\n";
-inline constexpr char TABLE_LINE_FORMAT[] = "%-24.24s % 20d % 20d\n";
+constexpr char TABLE_HEADER_FORMAT[] = "%-24.24s % 20.20s % 20.20s\n";
+constexpr char TABLE_LINE_FORMAT[] = "%-24.24s % 20d % 20d\n";
+
+constexpr int EXTRA1_BLOCK = 1;  // its fields also ride in the flash and reset frames
+constexpr int EXTRA2_BLOCK = 2;
+constexpr int EXTRA3_BLOCK = 3;  // the firmware identification
+constexpr int EXTRA4_BLOCK = 4;  // only on firmware that has it
 
 // A block the tool writes: its fields' select bits, the progress mark after
 // its read-back, and the message when it does not read back.
@@ -30,12 +36,10 @@ struct block_write {
     const char* failure;
 };
 constexpr block_write BLOCK_WRITES[] = {
-    {1, SELECT_EXTRA1, "4", MSG_SET_EXTRA1_FAILED},
-    {2, SELECT_EXTRA2_HEQ, "5", MSG_SET_EXTRA2_FAILED},
-    {4, SELECT_EXTRA4, "6", MSG_SET_EXTRA4_FAILED},
+    {EXTRA1_BLOCK, SELECT_EXTRA1, "4", MSG_SET_EXTRA1_FAILED},
+    {EXTRA2_BLOCK, SELECT_EXTRA2_HEQ, "5", MSG_SET_EXTRA2_FAILED},
+    {EXTRA4_BLOCK, SELECT_EXTRA4, "6", MSG_SET_EXTRA4_FAILED},
 };
-constexpr int EXTRA4_BLOCK = 4;
-constexpr int EXTRA1_BLOCK = 1;  // its fields also ride in the flash and reset frames
 
 // Warnings go to the standard error stream first, then to the standard output.
 void warn(const char* text)
@@ -109,7 +113,7 @@ int heq_session(const heq_params& hqi, uint16_t& status)
     const bool all_read = read_info_blocks(block_fetch::single_send, blocks, fw, status);
     print_utc_now();
     // A block that was not read would show zeros as the watch's values.
-    if (!all_read || status != 1 || blocks[3][POS_TAG] != TAG_EXTRA3) {
+    if (!all_read || status != 1 || blocks[EXTRA3_BLOCK][POS_TAG] != TAG_EXTRA3) {
         std::fputs(MSG_WATCH_NOT_ANSWERING, stderr);
         return 0;
     }
