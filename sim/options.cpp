@@ -45,6 +45,7 @@ const option_row OPTIONS[] = {
     {"answer-on", kind::answer, nullptr, "CODE:N: answer command CODE only from its N-th sending"},
     {"wrong-tag", kind::integer, &cfg.wrong_tag, "K: the first K tagged replies carry a wrong tag"},
     {"irq-err", kind::bytes, &cfg.irq_err, "V,V,...: irq_err values, cycled"},
+    {"dst-info-max", kind::integer, &cfg.dst_info_max, "V: DST_INFO_MAX the watch reports; -1: none (-1)"},
     {"fw-kind", kind::byte, &cfg.fw_kind, "V: firmware kind (0xCC)"},
     {"fw-flags", kind::byte, &cfg.fw_flags, "V: firmware flags (0x10)"},
     {"fw-version", kind::byte, &cfg.fw_version, "V: firmware version 0..15 (3)"},

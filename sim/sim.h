@@ -59,6 +59,7 @@ struct sim_config {
     int answer_on = 1;
     int wrong_tag = 0;       // tagged replies sent with a wrong tag first
     std::vector<uint8_t> irq_err = {3, 4, 5, 4};  // cycled through clock replies
+    int dst_info_max = -1;   // reported in the reply to CMD_WRITE_DST; -1: none
 
     // Firmware identification.
     uint8_t fw_kind = FW_KIND_CC;

@@ -15,6 +15,9 @@ bool in_sync = false;
 int commands = 0;  // received in sync mode
 std::map<int, int> sendings;
 int wrong_tags_left = 0;
+bool dst_rules_set = false;
+uint16_t dst_start_rule = 0;
+uint16_t dst_end_rule = 0;
 int resets = 0;
 int64_t restarting_until = 0;  // monotonic ns; silent until then
 // A reset restarts the watch; the user still holds it in sync mode.
@@ -225,6 +228,22 @@ void watch_receive(const watch_command& cmd)
     case CMD_WRITE_EXTRA4:
         write_block(4, cmd);
         break;
+    case CMD_WRITE_DST: {
+        if (cmd[POS_SELECT_MASK] & SELECT_DST_RULES) {
+            dst_rules_set = true;
+            dst_start_rule = get_u16(cmd.data(), DST_POS_START_RULE);
+            dst_end_rule = get_u16(cmd.data(), DST_POS_END_RULE);
+        }
+        watch_reply r{};
+        r[POS_CODE] = code;
+        r[POS_TAG] = TAG_DST;
+        if (cfg.dst_info_max >= 0) {
+            r[POS_SELECT_MASK] = DST_REPLY_HAS_INFO_MAX;
+            r[DST_REPLY_POS_INFO_MAX] = static_cast<uint8_t>(cfg.dst_info_max);
+        }
+        watch_send(r);
+        break;
+    }
     case CMD_READ_MEMORY:
         watch_memory_request(cmd);
         break;
@@ -242,6 +261,13 @@ void watch_summary(FILE* out)
     std::fprintf(out, "orv3sim: watch commands in sync mode: %d%s\n", commands,
                  in_sync ? " (still in sync mode)" : "");
     watch_clock_summary(out);
+    const watch_reply& e2 = watch_blocks[2];
+    std::fprintf(out, "orv3sim: zone offset %d, zone index %d, dst mode %d",
+                 static_cast<int8_t>(e2[EXTRA2_POS_ZONE_OFFSET]), static_cast<int8_t>(e2[EXTRA2_POS_ZONE_INDEX]),
+                 static_cast<int8_t>(e2[EXTRA2_POS_DST_MODE]));
+    if (dst_rules_set)
+        std::fprintf(out, ", dst rules start 0x%04x end 0x%04x", dst_start_rule, dst_end_rule);
+    std::fprintf(out, "\n");
     watch_memory_summary(out);
     std::fprintf(out, "orv3sim: watch resets: %d\n", resets);
     for (int n = 0; n < INFO_BLOCKS; ++n) {

@@ -36,9 +36,9 @@ struct block_write {
     const char* failure;
 };
 constexpr block_write BLOCK_WRITES[] = {
-    {EXTRA1_BLOCK, SELECT_EXTRA1, "4", MSG_SET_EXTRA1_FAILED},
-    {EXTRA2_BLOCK, SELECT_EXTRA2_HEQ, "5", MSG_SET_EXTRA2_FAILED},
-    {EXTRA4_BLOCK, SELECT_EXTRA4, "6", MSG_SET_EXTRA4_FAILED},
+    {EXTRA1_BLOCK, SELECT_EXTRA1, "4", MSG_EXTRA1_NOT_SET},
+    {EXTRA2_BLOCK, SELECT_EXTRA2_HEQ, "5", MSG_EXTRA2_NOT_SET},
+    {EXTRA4_BLOCK, SELECT_EXTRA4, "6", MSG_EXTRA4_NOT_SET},
 };
 
 // Warnings go to the standard error stream first, then to the standard output.

@@ -2,15 +2,13 @@
 // taken from the blocks, the comparison table and the yes/no answers.
 #pragma once
 #include "tools/heq_params.h"
+#include "tools/tools.h"
 #include "watchlink/info_blocks.h"
 
 inline constexpr char MSG_WATCH_NOT_ANSWERING[] = "Error communicating with the watch!\n";
 inline constexpr char MSG_NEWER_FIRMWARE[] = "This might be a newer firmware version!\n";
 inline constexpr char MSG_ZENTA_FLASH[] = "Writing to flash and reset might not work in ZENTA firmware!\n";
 inline constexpr char MSG_VALUES_ALREADY_SET[] = "Values already set!\n";
-inline constexpr char MSG_SET_EXTRA1_FAILED[] = "Error setting EXTRA1!\n";
-inline constexpr char MSG_SET_EXTRA2_FAILED[] = "Error setting EXTRA2!\n";
-inline constexpr char MSG_SET_EXTRA4_FAILED[] = "Error setting EXTRA4!\n";
 inline constexpr char QUESTION_SET_VALUES[] = "\nDo you want to set the NEW values?\n(ENTER y or Y to continue):";
 inline constexpr char QUESTION_WRITE_FLASH[] =
     "\nDo you want to permanently write the NEW values into FLASH?\n(ENTER y or Y to continue):";

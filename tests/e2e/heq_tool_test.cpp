@@ -155,7 +155,7 @@ TEST(orv3param, a_field_that_does_not_take_stops_before_the_next_block)
 {
     const run_result r = run_param(NEW_INI, "y\ny\ny\n", {"--stuck-field=heq_b"});
     EXPECT_EQ(r.status, 256 + HEQ_CODE_NOT_SET);  // -40 as an exit status
-    EXPECT_TRUE(has(r.err, std::string("4") + MSG_SET_EXTRA1_FAILED));
+    EXPECT_TRUE(has(r.err, std::string("4") + MSG_EXTRA1_NOT_SET));
     EXPECT_EQ(to_watch(r, CMD_WRITE_EXTRA1).size(), 1u);
     EXPECT_TRUE(to_watch(r, CMD_WRITE_EXTRA2).empty());
     EXPECT_TRUE(to_watch(r, CMD_WRITE_EXTRA3).empty());
@@ -170,7 +170,7 @@ TEST(orv3param, a_missing_read_back_is_no_success_even_for_zeros)
     // The watch falls silent after the write of extra1, whose file values are all 0.
     const run_result r = run_param("[heq_info]\nT2_b=5\n", "y\ny\ny\n", {"--silent-after=6"});
     EXPECT_EQ(r.status, 256 + HEQ_CODE_NOT_SET);
-    EXPECT_TRUE(has(r.err, MSG_SET_EXTRA1_FAILED));
+    EXPECT_TRUE(has(r.err, MSG_EXTRA1_NOT_SET));
     EXPECT_TRUE(to_watch(r, CMD_WRITE_EXTRA2).empty());
     EXPECT_FALSE(has(r.out, QUESTION_WRITE_FLASH));
 }
