@@ -11,7 +11,7 @@ sim_config cfg;
 
 namespace {
 
-enum class kind { flag, integer, byte, number, text, fault, poke, bytes, answer, sync_delay };
+enum class kind { flag, integer, byte, number, text, fault, poke, bytes, answer, sync_delay, heq_field, memory_order };
 
 struct option_row {
     const char* name;
@@ -54,6 +54,10 @@ const option_row OPTIONS[] = {
     {"fw-month", kind::byte, &cfg.fw_month, "V: firmware month 0..15, 0 = January (1)"},
     {"fw-day", kind::byte, &cfg.fw_day, "V: firmware day 1..32 (29)"},
     {"poke", kind::poke, &cfg.pokes, "BLOCK:OFFSET:HEX: bytes into information block BLOCK"},
+    {"stuck-field", kind::heq_field, &cfg.stuck_field, "NAME: block writes do not take this HEQ field (heq_b, ...)"},
+    {"memory-order", kind::memory_order, &cfg.memory_order, "in|reversed|shuffled: order of memory replies (in)"},
+    {"memory-repeat", kind::integer, &cfg.memory_repeat, "INDEX: answer this memory block twice"},
+    {"memory-drop", kind::integer, &cfg.memory_drop, "INDEX: never answer this memory block"},
 };
 
 bool parse_long(std::string_view text, long& out)
@@ -159,6 +163,25 @@ bool apply(const option_row& o, std::string_view value, bool has_value)
             return false;
         cfg.answer_code = static_cast<int>(code);
         cfg.answer_on = static_cast<int>(n);
+        return true;
+    }
+    case kind::heq_field:
+        for (int i = 0; i < HEQ_FIELD_COUNT; ++i)
+            if (value == HEQ_FIELDS[static_cast<std::size_t>(i)].name) {
+                *static_cast<int*>(o.target) = i;
+                return true;
+            }
+        return false;
+    case kind::memory_order: {
+        auto& order = *static_cast<sim_memory_order*>(o.target);
+        if (value == "in")
+            order = sim_memory_order::in;
+        else if (value == "reversed")
+            order = sim_memory_order::reversed;
+        else if (value == "shuffled")
+            order = sim_memory_order::shuffled;
+        else
+            return false;
         return true;
     }
     case kind::sync_delay:

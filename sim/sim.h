@@ -23,6 +23,9 @@ struct sim_poke {
     std::vector<uint8_t> bytes;
 };
 
+// Order of the replies to a memory request.
+enum class sim_memory_order { in, reversed, shuffled };
+
 struct sim_config {
     // How the access point presents itself.
     int port = 7;
@@ -67,6 +70,12 @@ struct sim_config {
     uint8_t fw_month = 1;  // 0 = January
     uint8_t fw_day = 29;
     std::vector<sim_poke> pokes;
+
+    // HEQ parameters and configuration memory.
+    int stuck_field = -1;  // index into HEQ_FIELDS of a field that writes do not take
+    sim_memory_order memory_order = sim_memory_order::in;
+    int memory_repeat = -1;  // memory block answered twice
+    int memory_drop = -1;    // memory block never answered
 };
 
 extern sim_config cfg;
@@ -118,6 +127,13 @@ void watch_receive(const watch_command& cmd);  // a command arrives over the rad
 void watch_send(const watch_reply& r);         // a reply leaves over the radio
 void watch_summary(FILE* out);
 extern std::array<watch_reply, INFO_BLOCKS> watch_blocks;
+
+// watch_memory.cpp: the flash copy of the HEQ parameters, the configuration memory.
+void watch_flash_init();     // the flash holds the HEQ fields the watch starts with
+void watch_flash_store();    // the current HEQ fields become the flash copy
+void watch_flash_restore();  // the HEQ fields come back from the flash copy
+void watch_memory_request(const watch_command& cmd);  // one reply per requested block
+void watch_memory_summary(FILE* out);
 
 // watch_clock.cpp: the watch's clock against the PC's.
 void watch_clock_init();
