@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <ftw.h>
 #include <poll.h>
 #include <pty.h>
 #include <sstream>
@@ -60,12 +61,36 @@ void drain(std::vector<std::pair<int, std::string*>> fds)
 
 std::string bin_path(const std::string& name) { return std::string(ORV3_BIN_DIR) + "/" + name; }
 
+namespace {
+
+// Directories made by this process, removed when it ends (not by its children).
+std::vector<std::string> temp_dirs;
+pid_t temp_dirs_owner = 0;
+
+int remove_entry(const char* path, const struct stat*, int, FTW*) { return remove(path); }
+
+void remove_temp_dirs()
+{
+    if (getpid() != temp_dirs_owner)
+        return;
+    for (const std::string& d : temp_dirs)
+        nftw(d.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+}  // namespace
+
 std::string make_temp_dir()
 {
     const char* base = std::getenv("TMPDIR");
     std::string tmpl = std::string(base && *base ? base : "/tmp") + "/orv3test.XXXXXX";
     if (mkdtemp(tmpl.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
+    if (temp_dirs_owner != getpid()) {
+        temp_dirs.clear();
+        temp_dirs_owner = getpid();
+        std::atexit(remove_temp_dirs);
+    }
+    temp_dirs.push_back(tmpl);
     return tmpl;
 }
 
