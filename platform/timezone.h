@@ -1,4 +1,4 @@
-// The PC's current time zone.
+// The PC's current time zone, and the rules of any zone the system knows.
 #pragma once
 #include <cstdint>
 #include "platform/systime.h"
@@ -12,3 +12,8 @@ inline constexpr uint32_t TIME_ZONE_ID_INVALID = 0xFFFFFFFF;
 // dates; returns TIME_ZONE_ID_DAYLIGHT while daylight time is in force,
 // TIME_ZONE_ID_STANDARD or TIME_ZONE_ID_UNKNOWN (no daylight time) otherwise.
 uint32_t plat_get_time_zone_information(TIME_ZONE_INFORMATION& tzi);
+
+// Fills the biases and yearly transition dates of tzi (names untouched) with
+// this year's rules of the zone with the given tz database ID; false, tzi
+// untouched, for a zone the system does not know.
+bool plat_zone_rules(const char* zone_id, TIME_ZONE_INFORMATION& tzi);

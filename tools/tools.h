@@ -5,3 +5,26 @@
 // ORV3GET: the watch's clock against the PC's UTC clock, and its blocks.
 // 0; -1 communication error; -2 access point not found or link not started.
 int accuracy_reader();
+
+// ORV3SET: the watch's clock to the PC's local time in three measured steps,
+// then its zone index, offset and DST rules; with a "tempoff=" option the
+// temperature-offset mode instead. 0, or the temperature-offset mode's code.
+int time_setter(int argc, char** argv);
+
+// Writes opt_tempoff into the watch and shows it before and after.
+// 0; -1 communication error; -3 access point not found or link not started;
+// -40 the watch did not take the offset; -100 output redirected.
+int tempoff_mode();
+
+// A written block that did not read back unchanged.
+inline constexpr char MSG_EXTRA0_NOT_SET[] = "Error setting EXTRA0!\n";
+inline constexpr char MSG_EXTRA1_NOT_SET[] = "Error setting EXTRA1!\n";
+inline constexpr char MSG_EXTRA2_NOT_SET[] = "Error setting EXTRA2!\n";
+inline constexpr char MSG_EXTRA4_NOT_SET[] = "Error setting EXTRA4!\n";
+
+// ORV3PARAM: the watch's HEQ parameters against the parameter file's, set on
+// the user's word. 0; -40 a written block did not read back; -100 output
+// redirected.
+int heq_parameter_tool();
+// ORV3DUMP: the watch's configuration memory as hex lines. Always 0.
+int memory_dump();

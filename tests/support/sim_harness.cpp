@@ -7,10 +7,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <ftw.h>
 #include <poll.h>
 #include <pty.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -91,12 +93,36 @@ std::string sim_poke(int block, int offset, const std::vector<uint8_t>& bytes)
 
 std::string bin_path(const std::string& name) { return std::string(ORV3_BIN_DIR) + "/" + name; }
 
+namespace {
+
+// Directories made by this process, removed when it ends (not by its children).
+std::vector<std::string> temp_dirs;
+pid_t temp_dirs_owner = 0;
+
+int remove_entry(const char* path, const struct stat*, int, FTW*) { return remove(path); }
+
+void remove_temp_dirs()
+{
+    if (getpid() != temp_dirs_owner)
+        return;
+    for (const std::string& d : temp_dirs)
+        nftw(d.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+}  // namespace
+
 std::string make_temp_dir()
 {
     const char* base = std::getenv("TMPDIR");
     std::string tmpl = std::string(base && *base ? base : "/tmp") + "/orv3test.XXXXXX";
     if (mkdtemp(tmpl.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
+    if (temp_dirs_owner != getpid()) {
+        temp_dirs.clear();
+        temp_dirs_owner = getpid();
+        std::atexit(remove_temp_dirs);
+    }
+    temp_dirs.push_back(tmpl);
     return tmpl;
 }
 
@@ -151,6 +177,8 @@ sim_server::sim_server(std::vector<std::string> args)
         throw std::runtime_error("pipe failed");
     pid = fork();
     if (pid == 0) {
+        // A test that dies or is killed at its time-out takes its simulator along.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         dup2(out[1], 1);
         close(out[0]);
         close(out[1]);

@@ -1,0 +1,60 @@
+// Portable code-page conversion and bounded copies of terminated text.
+#include "platform/text.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr char32_t LAST_ANSI_CHAR = 0x7F;
+constexpr char UNMAPPABLE = '?';
+
+template <typename Char>
+std::basic_string_view<Char> view_of(std::span<const Char> field)
+{
+    const auto end = std::find(field.begin(), field.end(), Char{0});
+    return {field.data(), static_cast<std::size_t>(end - field.begin())};
+}
+
+// Copies src into dest, each character through map, cut and terminated.
+template <typename From, typename To, typename Map>
+std::size_t convert(std::basic_string_view<From> src, std::span<To> dest, Map map)
+{
+    if (dest.empty())
+        return 0;
+    const std::size_t n = std::min(src.size(), dest.size() - 1);
+    for (std::size_t i = 0; i < n; ++i)
+        dest[i] = map(src[i]);
+    dest[n] = To{0};
+    return n;
+}
+
+}  // namespace
+
+std::string_view text_view(std::span<const char> field) { return view_of(field); }
+
+std::u16string_view text_view(std::span<const char16_t> field) { return view_of(field); }
+
+std::size_t widen_text(std::string_view src, std::span<char16_t> dest)
+{
+    return convert(src, dest, [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte <= LAST_ANSI_CHAR ? char16_t{byte} : char16_t{UNMAPPABLE};
+    });
+}
+
+std::size_t narrow_text(std::u16string_view src, std::span<char> dest)
+{
+    return convert(src, dest, [](char16_t c) {
+        return c <= LAST_ANSI_CHAR ? static_cast<char>(c) : UNMAPPABLE;
+    });
+}
+
+std::size_t copy_text(std::string_view src, std::span<char> dest)
+{
+    return convert(src, dest, [](char c) { return c; });
+}
+
+std::size_t copy_text(std::u16string_view src, std::span<char16_t> dest)
+{
+    return convert(src, dest, [](char16_t c) { return c; });
+}

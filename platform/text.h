@@ -1,0 +1,22 @@
+// Names as the zone data holds them: 8-bit text in the ANSI code page and
+// 16-bit text, both terminated, in fixed fields. Every helper stays inside the
+// fields it is given and leaves its destination terminated.
+#pragma once
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+// The text of a field: up to its first 0, or the whole field when it has none.
+std::string_view text_view(std::span<const char> field);
+std::u16string_view text_view(std::span<const char16_t> field);
+
+// 8-bit to 16-bit text through the ANSI code page (ASCII here; any other
+// byte becomes '?'), cut to dest.size() - 1 units; returns the units written.
+std::size_t widen_text(std::string_view src, std::span<char16_t> dest);
+// 16-bit to 8-bit text through the ANSI code page (anything beyond ASCII
+// becomes '?'), cut to dest.size() - 1 bytes; returns the bytes written.
+std::size_t narrow_text(std::u16string_view src, std::span<char> dest);
+
+// Terminated copies cut to dest.size() - 1 characters; return the count copied.
+std::size_t copy_text(std::string_view src, std::span<char> dest);
+std::size_t copy_text(std::u16string_view src, std::span<char16_t> dest);

@@ -1,0 +1,97 @@
+#include "tools/options.h"
+
+#include <cctype>
+#include <climits>
+#include <cstring>
+#include <strings.h>
+
+int32_t opt_tzoff = 0;
+bool opt_tzoff_set = false;
+int32_t opt_tempoff = 0;
+bool opt_tempoff_set = false;
+int32_t opt_tz = -1;
+bool opt_tz_set = false;
+int32_t opt_dst = -1;
+
+namespace {
+
+constexpr int32_t TZOFF_LIMIT_MIN = 1440;  // minutes either side of UTC
+constexpr int32_t MINUTES_PER_QUARTER = 15;
+constexpr int32_t DST_AUTOMATIC = -1;
+
+bool tzoff_handler(const char* value)
+{
+    int32_t v = 0;
+    if (read_decimal(value, v)) {
+        opt_tzoff_set = true;
+        if (v < -TZOFF_LIMIT_MIN)
+            v = -TZOFF_LIMIT_MIN;
+        if (v > TZOFF_LIMIT_MIN)
+            v = TZOFF_LIMIT_MIN;
+        opt_tzoff = v / MINUTES_PER_QUARTER;
+    }
+    return false;
+}
+
+bool tempoff_handler(const char* value)
+{
+    if (read_decimal(value, opt_tempoff))
+        opt_tempoff_set = true;
+    return opt_tempoff_set;
+}
+
+bool tz_handler(const char* value)
+{
+    if (read_decimal(value, opt_tz))
+        opt_tz_set = true;
+    return false;
+}
+
+bool dst_handler(const char* value)
+{
+    if (!read_decimal(value, opt_dst))
+        opt_dst = DST_AUTOMATIC;
+    return false;
+}
+
+}  // namespace
+
+const std::array<option_row, 4> option_table = {{
+    {"tzoff=", tzoff_handler},
+    {"tempoff=", tempoff_handler},
+    {"tz=", tz_handler},
+    {"dst=", dst_handler},
+}};
+
+bool read_decimal(const char* text, int32_t& value)
+{
+    const char* p = text;
+    while (std::isspace(static_cast<unsigned char>(*p)))
+        ++p;
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        ++p;
+    if (!std::isdigit(static_cast<unsigned char>(*p)))
+        return false;
+    int64_t v = 0;
+    for (; std::isdigit(static_cast<unsigned char>(*p)); ++p)
+        if (v <= int64_t{INT32_MAX} + 1)
+            v = v * 10 + (*p - '0');
+    if (negative)
+        v = -v;
+    value = static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
+    return true;
+}
+
+int parse_options(int argc, char** argv)
+{
+    int count = 0;
+    for (int i = 1; i < argc; ++i)
+        for (const option_row& row : option_table)
+            if (strncasecmp(argv[i], row.prefix, std::strlen(row.prefix)) == 0) {
+                if (row.handler(argv[i] + std::strlen(row.prefix)))
+                    ++count;
+                break;
+            }
+    return count;
+}

@@ -1,0 +1,83 @@
+// The setter's temperature-offset mode: writes opt_tempoff into the watch's
+// extra0 and shows the offset before and after.
+#include <cstdio>
+
+#include "aplink/qx_internal.h"
+#include "platform/sleep.h"
+#include "tools/console.h"
+#include "tools/options.h"
+#include "tools/tools.h"
+#include "watchlink/exchange.h"
+#include "watchlink/run_frame.h"
+
+namespace {
+
+constexpr unsigned WRITE_SETTLE_MS = 500;
+constexpr int READ_RETRIES = 2;
+constexpr unsigned TONE_MS = 100;
+
+int16_t tempoff_of(const watch_reply& extra0)
+{
+    return static_cast<int16_t>(get_u16(extra0.data(), EXTRA0_POS_TEMPOFF));
+}
+
+}  // namespace
+
+int tempoff_mode()
+{
+    if (output_redirected) {
+        std::fputs(MSG_REDIRECT_REFUSED, stderr);
+        return -100;
+    }
+    uint16_t status = 0;
+    watch_reply d2{};
+    watch_reply d3{};
+    if (open_sync_link(FRAME_TEMPOFF_MODE, d2, status) != link_result::ok)
+        return -3;
+
+    // Everything asked for was done; a fetch that fails while the watch still
+    // answers is a communication error too, not a success.
+    bool done = false;
+    int code = 0;
+    plat_tone(1000, TONE_MS);
+    if (sync_exchange(status, make_command(CMD_READ_EXTRA0), d2, READ_RETRIES, TAG_EXTRA0) && status == 1) {
+        std::fputs("0", stderr);
+        plat_tone(3000, TONE_MS);
+        if (sync_exchange(status, make_command(CMD_READ_EXTRA2), d3, READ_RETRIES, TAG_EXTRA2) && status == 1) {
+            std::fputs("2", stderr);
+            std::fputs("\n", stdout);
+            done = true;
+            if (opt_tempoff_set) {
+                std::printf("OLD tempoff=%d NEW tempoff=%d\n", tempoff_of(d2), opt_tempoff);
+                watch_command write = make_command(CMD_WRITE_EXTRA0);
+                put_u16(write.data(), EXTRA0_POS_TEMPOFF, static_cast<uint16_t>(opt_tempoff));
+                write[POS_SELECT_MASK] = SELECT_TEMPOFF;
+                write[POS_TAG] = TAG_EXTRA0;
+                QX_SYNC_SendCommand(write.data());
+                plat_sleep_ms(WRITE_SETTLE_MS);
+                // The read-back carries the written payload.
+                write[POS_CODE] = CMD_READ_EXTRA0;
+                done = sync_exchange(status, write, d2, READ_RETRIES, TAG_EXTRA0) && status == 1;
+                if (done) {
+                    std::printf("CURRENT tempoff=%d\n", tempoff_of(d2));
+                    if (tempoff_of(d2) != static_cast<int16_t>(opt_tempoff)) {
+                        std::fputs(MSG_EXTRA0_NOT_SET, stderr);
+                        code = -40;
+                    }
+                }
+            }
+        }
+    }
+    std::fflush(stdout);
+    leave_sync_mode();
+    if (status != 1) {
+        print_both(MSG_COMM_ERROR);
+        return -1;
+    }
+    if (!done) {
+        print_both(MSG_COMM_ERROR);
+        code = -1;
+    }
+    close_access_point();
+    return code;
+}

@@ -1,0 +1,213 @@
+// ORV3SET: sets the watch's clock to the PC's local time in three measured
+// steps, then sends it the zone settings that fit the PC's time zone.
+#include <cinttypes>
+#include <cstdio>
+
+#include "aplink/qx_internal.h"
+#include "platform/clock.h"
+#include "platform/sleep.h"
+#include "platform/timezone.h"
+#include "timezones/watch_zones.h"
+#include "tools/clock_sampling.h"
+#include "tools/console.h"
+#include "tools/options.h"
+#include "tools/tools.h"
+#include "watchlink/exchange.h"
+#include "watchlink/info_blocks.h"
+#include "watchlink/run_frame.h"
+
+namespace {
+
+constexpr int STEPS = 3;
+constexpr int STEP_SAMPLES = 12;
+constexpr int EXTRA3_RETRIES = 4;
+constexpr unsigned TONE_MS = 100;
+// The watch keeps the time it is sent this much late: its own delay in
+// taking the command, by clock.
+constexpr int32_t CORRECTION_12MHZ_MS = 25;
+constexpr int32_t CORRECTION_8MHZ_MS = 220;
+// The time command is built from a local-time reading in this window.
+constexpr uint16_t SEND_WINDOW_FIRST_MS = 250;
+constexpr uint16_t SEND_WINDOW_LAST_MS = 300;
+constexpr int STDNAME_SIZE = 256;
+constexpr int32_t DST_FROM_RULES = 8;  // sent as 6: take the CMD_WRITE_DST rules
+constexpr int32_t DST_MODE_BIAS = 2;   // the mode byte is opt_dst - 2
+
+const char* const STEP_MESSAGES[STEPS] = {"second step\n", "third step\n", "DONE!\n"};
+
+// Zone table type from the firmware: 1; 2 with the zone-table flag; 3 from
+// version 3 on.
+int zone_table_type(const firmware_id& fw)
+{
+    if (!(fw.flags & FW_FLAG_ZONE_TABLES))
+        return 1;
+    return fw.version >= 3 ? 3 : 2;
+}
+
+// The time command, built from one local-time reading in the window and sent
+// at once; the reply is read but not examined.
+void set_time(int32_t correction, int64_t average_delay, uint16_t& status)
+{
+    discard_stale_replies();
+    watch_command cmd{};
+    cmd[POS_SELECT_MASK] = SELECT_TIME;
+    cmd[POS_TAG] = TAG_EXTRA0;
+    SYSTEMTIME lt{};
+    do
+        plat_local_time(lt);
+    while (lt.wMilliseconds < SEND_WINDOW_FIRST_MS || lt.wMilliseconds > SEND_WINDOW_LAST_MS);
+    cmd[POS_CODE] = CMD_WRITE_EXTRA0;
+    cmd[TIME_POS_HOUR] = static_cast<uint8_t>(lt.wHour);
+    cmd[TIME_POS_MINUTE] = static_cast<uint8_t>(lt.wMinute);
+    cmd[TIME_POS_SECOND] = static_cast<uint8_t>(lt.wSecond);
+    cmd[TIME_POS_DAY] = static_cast<uint8_t>(lt.wDay);
+    put_u16(cmd.data(), TIME_POS_YEAR, lt.wYear);
+    cmd[TIME_POS_MONTH] = static_cast<uint8_t>(lt.wMonth);
+    int32_t ms = static_cast<int32_t>(lt.wMilliseconds + correction + average_delay / 2);
+    if (ms < 0 || ms > 999) {
+        std::fprintf(stderr, "\nms = %d\n", ms);
+        ms = ms < 0 ? 0 : 999;
+    }
+    put_u16(cmd.data(), TIME_POS_SUBSEC, static_cast<uint16_t>(ms * 32768 / 1000));
+    QX_SYNC_SendCommand(cmd.data());
+    watch_reply d3{};
+    if (poll_for_reply(status, POLL_EXCHANGE) && status == 1)
+        read_reply(d3);
+    std::fputs("1", stderr);
+}
+
+// The zone index, offset and DST mode that fit the PC's zone, and the DST
+// rules where the watch takes them.
+void send_zone_settings(const firmware_id& fw, uint16_t& status)
+{
+    const int t = zone_table_type(fw);
+    watch_command zone = make_command(CMD_WRITE_EXTRA2);
+    zone[POS_TAG] = TAG_EXTRA2;
+    uint8_t select = 0;
+    uint16_t start_rule = 0;
+    uint16_t end_rule = 0;
+    TIME_ZONE_INFORMATION tzi{};
+
+    if (opt_dst >= -1 && opt_dst <= 1) {
+        if (opt_dst == -1) {
+            const uint32_t id = plat_get_time_zone_information(tzi);
+            if (t >= 3 && tzi.StandardDate.wMonth != 0 && tzi.DaylightDate.wMonth != 0) {
+                opt_dst = DST_FROM_RULES;
+                start_rule = TzEncodeDstRule(tzi.DaylightDate, true);
+                end_rule = TzEncodeDstRule(tzi.StandardDate, false);
+            } else {
+                opt_dst = id == TIME_ZONE_ID_DAYLIGHT ? 1 : 0;
+            }
+        }
+        select |= SELECT_DST_MODE;
+        zone[EXTRA2_POS_DST_MODE] = static_cast<uint8_t>(opt_dst - DST_MODE_BIAS);
+    }
+
+    char stdname[STDNAME_SIZE] = {};
+    int r = TzMatchWatchZone(t, stdname);
+    if (r <= -2) {
+        std::fprintf(stderr, "\nWindows TZ info does not match any in watch = %s\n", stdname);
+        plat_get_time_zone_information(tzi);
+        zone[EXTRA2_POS_ZONE_OFFSET] = static_cast<uint8_t>(-tzi.Bias / 15);
+        select |= SELECT_ZONE_OFFSET;
+        r = -1;
+    }
+    if (opt_tz_set)
+        r = opt_tz;
+    if (opt_tzoff_set) {
+        zone[EXTRA2_POS_ZONE_OFFSET] = static_cast<uint8_t>(opt_tzoff);
+        select |= SELECT_ZONE_OFFSET;
+    }
+    if (r >= -1) {
+        select |= SELECT_ZONE_INDEX;
+        zone[EXTRA2_POS_ZONE_INDEX] = static_cast<uint8_t>(r);
+    }
+    // The zone tables of types 2 and 3 carry a DST rule for each zone.
+    if (t > 1 && r >= 0)
+        select &= static_cast<uint8_t>(~SELECT_DST_MODE);
+
+    watch_reply d3{};
+    if (t >= 3 && r == -1 && static_cast<int8_t>(zone[EXTRA2_POS_DST_MODE]) == DST_FROM_RULES - DST_MODE_BIAS) {
+        watch_command data5 = make_command(CMD_WRITE_DST);
+        put_u16(data5.data(), DST_POS_START_RULE, start_rule);
+        put_u16(data5.data(), DST_POS_END_RULE, end_rule);
+        for (std::size_t i = 0; i < DST_LETTERS.size(); ++i)
+            data5[DST_POS_LETTERS + i] = DST_LETTERS[i];
+        data5[POS_SELECT_MASK] = SELECT_DST_RULES;
+        data5[POS_TAG] = TAG_DST;
+        if (sync_exchange(status, data5, d3, 0, TAG_DST) && status == 1 &&
+            (d3[POS_SELECT_MASK] & DST_REPLY_HAS_INFO_MAX)) {
+            std::fprintf(stderr, "\nDST_INFO_MAX %d", d3[DST_REPLY_POS_INFO_MAX]);
+            zone[EXTRA2_POS_DST_MODE] = d3[DST_REPLY_POS_INFO_MAX];
+        }
+    }
+    if (select != 0) {
+        zone[POS_SELECT_MASK] = select;
+        sync_exchange(status, zone, d3, 0, TAG_EXTRA2);
+        if (select & SELECT_DST_MODE)
+            std::fprintf(stderr, "\nDST %d", opt_dst);
+        if (select & SELECT_ZONE_INDEX)
+            std::fprintf(stderr, "\nTZ_NDX %d", r);
+    }
+}
+
+}  // namespace
+
+int time_setter(int argc, char** argv)
+{
+    print_banner(FRAME_TIME_SETTER, output_redirected);
+    if (parse_options(argc, argv) > 0)
+        return tempoff_mode();
+    std::fputs(MSG_REMINDER, stderr);
+    uint16_t status = 0;
+    watch_reply d2{};
+    if (open_sync_link(FRAME_TIME_SETTER, d2, status) != link_result::ok)
+        return 0;
+
+    int32_t correction = 0;
+    plat_tone(4000, TONE_MS);
+    watch_reply d4{};
+    if (sync_exchange(status, make_command(CMD_READ_EXTRA3), d4, EXTRA3_RETRIES, TAG_EXTRA3) && status == 1) {
+        std::fputs("3", stderr);
+        std::fputs("\n", stderr);
+        const firmware_id fw = identify_firmware(d4);
+        const int32_t correction_constant = fw.clock_8mhz ? CORRECTION_8MHZ_MS : CORRECTION_12MHZ_MS;
+        std::fputs(fw.clock_8mhz ? "8 MHz\n" : "12 MHz\n", stderr);
+
+        for (int step = 0; step < STEPS; ++step) {
+            clock_sample_count = 0;
+            const sampling_end sampling = take_clock_samples(STEP_SAMPLES, fw.subsec_offset, status);
+            if (status == 1) {
+                plat_tone(1000, TONE_MS);
+                send_and_fetch(status, make_command(CMD_READ_EXTRA2), d2, POLL_EXCHANGE);
+                std::fputs("0", stderr);
+            }
+            std::fputs("\n", stderr);
+            clock_statistics stats;
+            const bool measured = reduce_clock_samples(stats);
+            if (measured)
+                std::printf("average diff = %" PRId64 " ms.   std. dev. = %4.1f ms.   average delay = %" PRId64
+                            " ms.\n",
+                            stats.average_diff, stats.std_dev, stats.average_delay);
+            else
+                print_both(MSG_TOO_FEW_SAMPLES);
+            std::fflush(stdout);
+            // A step that measured nothing sends nothing on a guess.
+            const bool complete = measured && sampling == sampling_end::complete;
+            if (step < 2 && status == 1 && complete) {
+                if (step == 1)
+                    correction = correction_constant - static_cast<int32_t>(stats.average_diff);
+                set_time(correction, stats.average_delay, status);
+            }
+            if (step == 2 && fw.kind == FW_KIND_CC)
+                send_zone_settings(fw, status);
+            std::fputs("\n", stderr);
+            if (status != 1 || !complete)
+                break;
+            std::fputs(STEP_MESSAGES[step], stderr);
+        }
+    }
+    leave_sync_mode();
+    close_access_point();
+    return 0;
+}
