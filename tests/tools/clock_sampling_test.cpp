@@ -1,6 +1,8 @@
 // Clock samples taken from the simulated watch: what is stored, what the
 // watch's "not ready" and silence do to a pass, and stale replies.
 #include <cstdlib>
+#include <ostream>
+#include <vector>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -72,45 +74,45 @@ TEST_F(ClockSampling, WrongTagsLeaveIrqErrAlone)
         EXPECT_EQ(clock_samples[static_cast<std::size_t>(i)].irq_err, IRQ_ERR) << i;
 }
 
-TEST_F(ClockSampling, EndlessNotReadyGivesUp)
+struct pass_case {
+    const char* name;
+    std::vector<std::string> sim_args;
+    int asked;
+    sampling_end end;
+    uint16_t status;
+    int stored, sendings;
+};
+
+void PrintTo(const pass_case& c, std::ostream* os) { *os << c.name; }
+
+class SamplingPass : public ClockSampling, public testing::WithParamInterface<pass_case> {};
+
+TEST_P(SamplingPass, EndsWithItsRecords)
 {
-    linked_watch w({"--not-ready=100000"});
+    const pass_case& c = GetParam();
+    linked_watch w(c.sim_args);
     uint16_t status = 1;
-    EXPECT_EQ(take_clock_samples(3, CLOCK_POS_SUBSEC_CC, status), sampling_end::clock_not_ready);
-    EXPECT_EQ(status, 1);  // the watch still answers
-    EXPECT_EQ(clock_sample_count, 0);
-    EXPECT_EQ(w.sendings(CMD_READ_CLOCK), CLOCK_NOT_READY_LIMIT);
+    EXPECT_EQ(take_clock_samples(c.asked, CLOCK_POS_SUBSEC_CC, status), c.end);
+    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(clock_sample_count, c.stored);
+    EXPECT_EQ(w.sendings(CMD_READ_CLOCK), c.sendings);
 }
 
-TEST_F(ClockSampling, JustBelowTheLimitStillReads)
-{
-    linked_watch w({"--not-ready=" + std::to_string(CLOCK_NOT_READY_LIMIT - 1)});
-    uint16_t status = 1;
-    EXPECT_EQ(take_clock_samples(1, CLOCK_POS_SUBSEC_CC, status), sampling_end::complete);
-    EXPECT_EQ(clock_sample_count, 1);
-    EXPECT_EQ(w.sendings(CMD_READ_CLOCK), CLOCK_NOT_READY_LIMIT);
-}
+std::string pass_name(const testing::TestParamInfo<pass_case>& i) { return i.param.name; }
 
-TEST_F(ClockSampling, SilentWatchEndsThePass)
-{
-    linked_watch w({"--silent-after=3"});
-    uint16_t status = 1;
-    EXPECT_EQ(take_clock_samples(5, CLOCK_POS_SUBSEC_CC, status), sampling_end::no_reply);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(clock_sample_count, 3);
-    EXPECT_EQ(w.sendings(CMD_READ_CLOCK), 4);
-}
-
-// The watch answered, its reply could not be fetched: status stays 1.
-TEST_F(ClockSampling, RefusedReadEndsThePassWhileAnswered)
-{
-    linked_watch w({sim_refuse(AP_SYNC_READ_BUFFER)});
-    uint16_t status = 1;
-    EXPECT_EQ(take_clock_samples(3, CLOCK_POS_SUBSEC_CC, status), sampling_end::read_failed);
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(clock_sample_count, 0);
-    EXPECT_EQ(w.sendings(CMD_READ_CLOCK), 1);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Watches, SamplingPass,
+    testing::Values(
+        // The watch still answers when it gives up: status stays 1.
+        pass_case{"EndlessNotReadyGivesUp", {"--not-ready=100000"}, 3, sampling_end::clock_not_ready, 1, 0,
+                  CLOCK_NOT_READY_LIMIT},
+        pass_case{"JustBelowTheLimitStillReads", {sim_arg("not-ready", CLOCK_NOT_READY_LIMIT - 1)}, 1,
+                  sampling_end::complete, 1, 1, CLOCK_NOT_READY_LIMIT},
+        pass_case{"SilentWatchEndsThePass", {"--silent-after=3"}, 5, sampling_end::no_reply, 0, 3, 4},
+        // The watch answered, its reply could not be fetched.
+        pass_case{"RefusedReadEndsThePass", {sim_refuse(AP_SYNC_READ_BUFFER)}, 3, sampling_end::read_failed, 1, 0,
+                  1}),
+    pass_name);
 
 TEST_F(ClockSampling, AppendsToTheTable)
 {
