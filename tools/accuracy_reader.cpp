@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "aplink/ap_commands.h"
 #include "tools/clock_sampling.h"
 #include "tools/console.h"
 #include "tools/tools.h"
@@ -31,7 +32,7 @@ int accuracy_reader()
         std::fputs("\r", stderr);
     }
     leave_sync_mode();
-    if (status != 1) {
+    if (status != AP_SYNC_REPLY_WAITING) {
         // The port is left as it is; it goes when the process ends.
         print_both(MSG_COMM_ERROR);
         return -1;
