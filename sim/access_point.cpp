@@ -25,6 +25,8 @@ void send_reply(uint8_t code, std::vector<uint8_t> reply)
         return;
     if (cfg.refuse.applies(code))
         reply[AP_STATUS_OFFSET] = static_cast<uint8_t>(cfg.refuse.value);
+    if (cfg.header.applies(code))
+        reply[0] = reply[2] = static_cast<uint8_t>(cfg.header.value);
     if (cfg.short_reply.applies(code) && static_cast<std::size_t>(cfg.short_reply.value) < reply.size())
         reply.resize(static_cast<std::size_t>(cfg.short_reply.value));
     if (cfg.stray.applies(code))

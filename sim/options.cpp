@@ -11,7 +11,7 @@ sim_config cfg;
 
 namespace {
 
-enum class kind { flag, integer, byte, number, text, fault, poke, bytes, answer, sync_delay };
+enum class kind { flag, integer, byte, number, text, fault, poke, bytes, answer, sync_delay, heq_field, memory_order };
 
 struct option_row {
     const char* name;
@@ -30,6 +30,7 @@ const option_row OPTIONS[] = {
     {"ap-short", kind::fault, &cfg.short_reply, "N[@CODE]: send only the first N reply bytes"},
     {"ap-late", kind::fault, &cfg.late, "MS[@CODE]: send the reply MS ms late"},
     {"ap-stray", kind::fault, &cfg.stray, "N[@CODE]: send N garbage bytes before the reply"},
+    {"ap-header", kind::fault, &cfg.header, "V[@CODE]: send V as reply bytes 0 and 2"},
     {"hangup-after", kind::integer, &cfg.hangup_after, "K: answer K frames, then vanish"},
     {"ap-value", kind::byte, &cfg.ap_value, "V: value byte of status and get replies (0)"},
     {"latency", kind::number, &cfg.latency_ms, "MS: radio latency each way (1.0)"},
@@ -41,9 +42,11 @@ const option_row OPTIONS[] = {
     {"watch-utc", kind::flag, &cfg.watch_utc, ": the watch keeps UTC, not local time"},
     {"not-ready", kind::integer, &cfg.not_ready, "N: answer the first N clock reads CLOCK_NOT_READY"},
     {"subsec-flag", kind::flag, &cfg.subsec_flag, ": set bit 15 of every sub-second count"},
+    {"clock-minute", kind::integer, &cfg.clock_minute, "V: every clock reading says minute V (60 on: out of range)"},
     {"silent-after", kind::integer, &cfg.silent_after, "K: answer K commands, then fall silent"},
     {"answer-on", kind::answer, nullptr, "CODE:N: answer command CODE only from its N-th sending"},
     {"wrong-tag", kind::integer, &cfg.wrong_tag, "K: the first K tagged replies carry a wrong tag"},
+    {"repeat-reply", kind::integer, &cfg.repeat_code, "CODE: every reply to command CODE is sent twice"},
     {"irq-err", kind::bytes, &cfg.irq_err, "V,V,...: irq_err values, cycled"},
     {"dst-info-max", kind::integer, &cfg.dst_info_max, "V: DST_INFO_MAX the watch reports; -1: none (-1)"},
     {"fw-kind", kind::byte, &cfg.fw_kind, "V: firmware kind (0xCC)"},
@@ -53,6 +56,10 @@ const option_row OPTIONS[] = {
     {"fw-month", kind::byte, &cfg.fw_month, "V: firmware month 0..15, 0 = January (1)"},
     {"fw-day", kind::byte, &cfg.fw_day, "V: firmware day 1..32 (29)"},
     {"poke", kind::poke, &cfg.pokes, "BLOCK:OFFSET:HEX: bytes into information block BLOCK"},
+    {"stuck-field", kind::heq_field, &cfg.stuck_field, "NAME: block writes do not take this HEQ field (heq_b, ...)"},
+    {"memory-order", kind::memory_order, &cfg.memory_order, "in|reversed|shuffled: order of memory replies (in)"},
+    {"memory-repeat", kind::integer, &cfg.memory_repeat, "INDEX: answer this memory block twice"},
+    {"memory-drop", kind::integer, &cfg.memory_drop, "INDEX: never answer this memory block"},
 };
 
 bool parse_long(std::string_view text, long& out)
@@ -158,6 +165,25 @@ bool apply(const option_row& o, std::string_view value, bool has_value)
             return false;
         cfg.answer_code = static_cast<int>(code);
         cfg.answer_on = static_cast<int>(n);
+        return true;
+    }
+    case kind::heq_field:
+        for (int i = 0; i < HEQ_FIELD_COUNT; ++i)
+            if (value == HEQ_FIELDS[static_cast<std::size_t>(i)].name) {
+                *static_cast<int*>(o.target) = i;
+                return true;
+            }
+        return false;
+    case kind::memory_order: {
+        auto& order = *static_cast<sim_memory_order*>(o.target);
+        if (value == "in")
+            order = sim_memory_order::in;
+        else if (value == "reversed")
+            order = sim_memory_order::reversed;
+        else if (value == "shuffled")
+            order = sim_memory_order::shuffled;
+        else
+            return false;
         return true;
     }
     case kind::sync_delay:

@@ -23,6 +23,9 @@ struct sim_poke {
     std::vector<uint8_t> bytes;
 };
 
+// Order of the replies to a memory request.
+enum class sim_memory_order { in, reversed, shuffled };
+
 struct sim_config {
     // How the access point presents itself.
     int port = 7;
@@ -36,6 +39,7 @@ struct sim_config {
     sim_ap_fault short_reply;  // value: bytes of the reply actually sent
     sim_ap_fault late;    // value: ms before the reply goes out
     sim_ap_fault stray;   // value: garbage bytes sent before the reply
+    sim_ap_fault header;  // value: sent as reply bytes 0 and 2, which the PC ignores
     int hangup_after = -1;  // frames answered before the device vanishes
     uint8_t ap_value = 0;   // value byte of status and get replies
 
@@ -51,10 +55,12 @@ struct sim_config {
     bool watch_utc = false;  // watch keeps UTC rather than local time
     int not_ready = 0;       // clock reads answered CLOCK_NOT_READY first
     bool subsec_flag = false;  // set bit 15 of the sub-second counter
+    int clock_minute = -1;     // every clock reading says this minute (-1: the true one)
     int silent_after = -1;   // commands answered before the watch falls silent
     int answer_code = -1;    // this command is answered only from sending answer_on
     int answer_on = 1;
     int wrong_tag = 0;       // tagged replies sent with a wrong tag first
+    int repeat_code = -1;    // every reply to this command is sent twice
     std::vector<uint8_t> irq_err = {3, 4, 5, 4};  // cycled through clock replies
     int dst_info_max = -1;   // reported in the reply to CMD_WRITE_DST; -1: none
 
@@ -66,6 +72,12 @@ struct sim_config {
     uint8_t fw_month = 1;  // 0 = January
     uint8_t fw_day = 29;
     std::vector<sim_poke> pokes;
+
+    // HEQ parameters and configuration memory.
+    int stuck_field = -1;  // index into HEQ_FIELDS of a field that writes do not take
+    sim_memory_order memory_order = sim_memory_order::in;
+    int memory_repeat = -1;  // memory block answered twice
+    int memory_drop = -1;    // memory block never answered
 };
 
 extern sim_config cfg;
@@ -117,6 +129,13 @@ void watch_receive(const watch_command& cmd);  // a command arrives over the rad
 void watch_send(const watch_reply& r);         // a reply leaves over the radio
 void watch_summary(FILE* out);
 extern std::array<watch_reply, INFO_BLOCKS> watch_blocks;
+
+// watch_memory.cpp: the flash copy of the HEQ parameters, the configuration memory.
+void watch_flash_init();     // the flash holds the HEQ fields the watch starts with
+void watch_flash_store();    // the current HEQ fields become the flash copy
+void watch_flash_restore();  // the HEQ fields come back from the flash copy
+void watch_memory_request(const watch_command& cmd);  // one reply per requested block
+void watch_memory_summary(FILE* out);
 
 // watch_clock.cpp: the watch's clock against the PC's.
 void watch_clock_init();

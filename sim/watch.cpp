@@ -1,5 +1,6 @@
-// The simulated watch: sync mode, information blocks, block writes, and the
-// faults a real watch shows (late sync mode, silence, lost commands, bad tags).
+// The simulated watch: sync mode, information blocks, block writes, flash
+// store and reset, and the faults a real watch shows (late sync mode,
+// silence, lost commands, bad tags, a field that does not take).
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -17,6 +18,10 @@ int wrong_tags_left = 0;
 bool dst_rules_set = false;
 uint16_t dst_start_rule = 0;
 uint16_t dst_end_rule = 0;
+int resets = 0;
+int64_t restarting_until = 0;  // monotonic ns; silent until then
+// A reset restarts the watch; the user still holds it in sync mode.
+constexpr int64_t WATCH_RESTART_NS = 2000 * int64_t{1000000};
 
 // Which select bit makes a block write take which field. The tools set the
 // bits of whole groups; the single bits are this watch's own.
@@ -104,12 +109,34 @@ void send_block(int n, uint8_t code)
     watch_send(r);
 }
 
+bool is_stuck(const writable_field& f)
+{
+    if (cfg.stuck_field < 0)
+        return false;
+    const heq_field& h = HEQ_FIELDS[static_cast<std::size_t>(cfg.stuck_field)];
+    return f.block == h.block && f.pos == h.pos;
+}
+
 void write_block(int n, const watch_command& cmd)
 {
     const uint8_t mask = cmd[POS_SELECT_MASK];
     for (const writable_field& f : WRITABLE)
-        if (f.block == n && (mask & f.bit))
+        if (f.block == n && (mask & f.bit) && !is_stuck(f))
             std::copy_n(cmd.begin() + f.pos, f.size, watch_blocks[n].begin() + f.pos);
+}
+
+void extra3_action(const watch_command& cmd)
+{
+    if (!(cmd[POS_SELECT_MASK] & SELECT_EXTRA3))
+        return;
+    if (cmd[EXTRA3_POS_ACTION] == ACTION_STORE_FLASH) {
+        watch_flash_store();
+    } else if (cmd[EXTRA3_POS_ACTION] == ACTION_RESET) {
+        ++resets;
+        restarting_until = sim_now_ns() + WATCH_RESTART_NS;
+        watch_flash_restore();
+        transcript_note("watch resets");
+    }
 }
 
 }  // namespace
@@ -117,6 +144,7 @@ void write_block(int n, const watch_command& cmd)
 void watch_init()
 {
     default_blocks();
+    watch_flash_init();
     wrong_tags_left = cfg.wrong_tag;
     watch_clock_init();
 }
@@ -141,22 +169,28 @@ void watch_enter_sync()
 void watch_send(const watch_reply& r)
 {
     watch_reply out = r;
-    if (wrong_tags_left > 0 && out[POS_TAG] != 0) {
+    // Clock and memory replies carry data in byte 18, not a tag.
+    const bool tagged = out[POS_CODE] != CMD_READ_CLOCK && out[POS_CODE] != CMD_READ_MEMORY;
+    if (wrong_tags_left > 0 && tagged && out[POS_TAG] != 0) {
         --wrong_tags_left;
         out[POS_TAG] ^= 0x01;
     }
-    sim_event e;
-    e.at = sim_now_ns() + sim_radio_delay_ns();
-    e.kind = sim_event_kind::to_buffer;
-    e.epoch = sim_link_epoch;
-    e.bytes.assign(out.begin(), out.end());
-    sim_schedule(std::move(e));
+    // A repeated reply stays in the sync buffer after the first is read.
+    const int copies = out[POS_CODE] == cfg.repeat_code ? 2 : 1;
+    for (int i = 0; i < copies; ++i) {
+        sim_event e;
+        e.at = sim_now_ns() + sim_radio_delay_ns();
+        e.kind = sim_event_kind::to_buffer;
+        e.epoch = sim_link_epoch;
+        e.bytes.assign(out.begin(), out.end());
+        sim_schedule(std::move(e));
+    }
 }
 
 void watch_receive(const watch_command& cmd)
 {
     transcript_bytes("ap>watch", cmd.data(), cmd.size());
-    if (!in_sync)
+    if (!in_sync || sim_now_ns() < restarting_until)
         return;
     ++commands;
     if (cfg.silent_after >= 0 && commands > cfg.silent_after)
@@ -194,6 +228,9 @@ void watch_receive(const watch_command& cmd)
         write_block(2, cmd);
         send_block(2, code);
         break;
+    case CMD_WRITE_EXTRA3:
+        extra3_action(cmd);
+        break;
     case CMD_WRITE_EXTRA4:
         write_block(4, cmd);
         break;
@@ -213,6 +250,9 @@ void watch_receive(const watch_command& cmd)
         watch_send(r);
         break;
     }
+    case CMD_READ_MEMORY:
+        watch_memory_request(cmd);
+        break;
     case CMD_EXIT_SYNC:
         in_sync = false;
         transcript_note("watch leaves sync mode");
@@ -234,6 +274,8 @@ void watch_summary(FILE* out)
     if (dst_rules_set)
         std::fprintf(out, ", dst rules start 0x%04x end 0x%04x", dst_start_rule, dst_end_rule);
     std::fprintf(out, "\n");
+    watch_memory_summary(out);
+    std::fprintf(out, "orv3sim: watch resets: %d\n", resets);
     for (int n = 0; n < INFO_BLOCKS; ++n) {
         std::fprintf(out, "orv3sim: extra%d", n);
         for (uint8_t b : watch_blocks[n])

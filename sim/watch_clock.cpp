@@ -62,7 +62,7 @@ void watch_clock_reply(watch_reply& r)
     SYSTEMTIME st{};
     filetime_to_systime(static_cast<file_time>(w), st);
     r[CLOCK_POS_HOUR] = static_cast<uint8_t>(st.wHour);
-    r[CLOCK_POS_MINUTE] = static_cast<uint8_t>(st.wMinute);
+    r[CLOCK_POS_MINUTE] = static_cast<uint8_t>(cfg.clock_minute >= 0 ? cfg.clock_minute : st.wMinute);
     r[CLOCK_POS_SECOND] = static_cast<uint8_t>(st.wSecond);
     const int64_t in_second = w % static_cast<int64_t>(FILE_TIME_PER_SECOND);
     uint16_t subsec = static_cast<uint16_t>(in_second * SUBSEC_PER_SECOND / FILE_TIME_PER_SECOND);

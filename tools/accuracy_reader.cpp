@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "aplink/ap_commands.h"
 #include "tools/clock_sampling.h"
 #include "tools/console.h"
 #include "tools/tools.h"
@@ -31,15 +32,17 @@ int accuracy_reader()
         std::fputs("\r", stderr);
     }
     leave_sync_mode();
-    if (status != 1) {
+    if (status != AP_SYNC_REPLY_WAITING) {
         // The port is left as it is; it goes when the process ends.
         print_both(MSG_COMM_ERROR);
         return -1;
     }
 
     // The watch answered, but something was not read: no figures from it.
+    // A pass that ended on a failed poll counts too, even when that poll
+    // still said a reply was waiting.
     int code = 0;
-    if (!blocks_read || sampling == sampling_end::read_failed) {
+    if (!blocks_read || sampling == sampling_end::read_failed || sampling == sampling_end::no_reply) {
         print_both(MSG_COMM_ERROR);
         code = -1;
     } else if (sampling == sampling_end::clock_not_ready) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "aplink/ap_commands.h"
 #include "aplink/qx_internal.h"
 #include "platform/clock.h"
 #include "watchlink/exchange.h"
@@ -22,7 +23,7 @@ sampling_end take_clock_samples(int count, int subsec_offset, uint16_t& status)
         clock_sample& s = clock_samples[static_cast<std::size_t>(clock_sample_count)];
         s.pc_before = plat_utc_now();
         QX_SYNC_SendCommand(cmd.data());
-        if (!poll_for_reply(status, POLL_CLOCK) || status != 1)
+        if (!poll_for_reply(status, POLL_CLOCK) || status != AP_SYNC_REPLY_WAITING)
             return sampling_end::no_reply;
         watch_reply reply{};
         if (!read_reply(reply))
@@ -71,9 +72,9 @@ bool reduce_clock_samples(clock_statistics& stats)
         // The date and the hour stay the PC's: the watch's hour is not compared.
         st.wMinute = s.minute;
         st.wSecond = s.second;
-        if (s.subsec >= 0x8000)
-            s.subsec = static_cast<uint16_t>(s.subsec - 0x8000);
-        st.wMilliseconds = static_cast<uint16_t>(s.subsec * 1000u / 32768u);
+        if (s.subsec >= SUBSEC_FLAG)
+            s.subsec = static_cast<uint16_t>(s.subsec - SUBSEC_FLAG);
+        st.wMilliseconds = static_cast<uint16_t>(s.subsec * 1000u / SUBSEC_PER_SECOND);
         file_time ft2 = 0;
         if (!systime_to_filetime(st, ft2)) {
             std::printf("diff %02d: watch time %u:%u is out of range, not used\n", i, s.minute, s.second);

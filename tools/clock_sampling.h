@@ -33,7 +33,7 @@ inline constexpr char MSG_CLOCK_NOT_READY[] = "The watch's clock gave no reading
 
 enum class sampling_end {
     complete,
-    no_reply,         // the watch stopped answering: status is not 1
+    no_reply,         // no reply found waiting: the polls ran out, or the last one failed
     read_failed,      // a reply was announced but could not be fetched
     clock_not_ready,  // CLOCK_NOT_READY_LIMIT "not ready" replies in a row
 };

@@ -18,3 +18,13 @@ int tempoff_mode();
 
 // A written block that did not read back unchanged.
 inline constexpr char MSG_EXTRA0_NOT_SET[] = "Error setting EXTRA0!\n";
+inline constexpr char MSG_EXTRA1_NOT_SET[] = "Error setting EXTRA1!\n";
+inline constexpr char MSG_EXTRA2_NOT_SET[] = "Error setting EXTRA2!\n";
+inline constexpr char MSG_EXTRA4_NOT_SET[] = "Error setting EXTRA4!\n";
+
+// ORV3PARAM: the watch's HEQ parameters against the parameter file's, set on
+// the user's word. 0; -40 a written block did not read back; -100 output
+// redirected.
+int heq_parameter_tool();
+// ORV3DUMP: the watch's configuration memory as hex lines. Always 0.
+int memory_dump();

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr unsigned BLOCK_TONE_MS = 100;
 constexpr unsigned BLOCK_TONE_STEP_HZ = 1000;  // block n: (n + 1) kHz
 // Retries of each block's sync_exchange, extra0 first.
 constexpr std::array<int, INFO_BLOCKS> BLOCK_RETRIES = {4, 2, 2, 2, 2};

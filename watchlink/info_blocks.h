@@ -8,6 +8,9 @@
 
 using info_blocks = std::array<watch_reply, INFO_BLOCKS>;
 
+// The tone before each block's fetch.
+inline constexpr unsigned BLOCK_TONE_MS = 100;
+
 // What extra3 says about the firmware.
 struct firmware_id {
     uint8_t kind = 0;

@@ -131,6 +131,40 @@ inline constexpr int MEMORY_REPLY_POS_INDEX = 1;
 inline constexpr int MEMORY_REPLY_POS_DATA = 3;
 inline constexpr int MEMORY_BLOCK_SIZE = 16;
 
+// Memory block indices are big-endian.
+inline constexpr uint16_t get_be16(const uint8_t* f, int pos)
+{
+    return static_cast<uint16_t>(f[pos] << 8 | f[pos + 1]);
+}
+inline constexpr void put_be16(uint8_t* f, int pos, uint16_t v)
+{
+    f[pos] = static_cast<uint8_t>(v >> 8);
+    f[pos + 1] = static_cast<uint8_t>(v);
+}
+
+// The ten HEQ parameters in the information blocks, in the order of the
+// parameter record; the names are the keys of the parameter file.
+struct heq_field {
+    const char* name;
+    uint8_t block;  // extra<block>
+    uint8_t pos;
+    uint8_t size;  // bytes, little-endian
+    bool is_signed;
+};
+inline constexpr int HEQ_FIELD_COUNT = 10;
+inline constexpr std::array<heq_field, HEQ_FIELD_COUNT> HEQ_FIELDS = {{
+    {"heq_a", 1, EXTRA1_POS_HEQ_A, 4, true},
+    {"heq_b", 1, EXTRA1_POS_HEQ_B, 4, true},
+    {"heq_c", 1, EXTRA1_POS_HEQ_C, 4, true},
+    {"heq_temp_offset", 1, EXTRA1_POS_HEQ_TEMP_OFFSET, 2, true},
+    {"inhibition_correction", 1, EXTRA1_POS_INHIBITION, 1, true},
+    {"TC_flags", 2, EXTRA2_POS_TC_FLAGS, 1, false},
+    {"T2_b", 2, EXTRA2_POS_T2_B, 2, true},
+    {"T2_a5", 2, EXTRA2_POS_T2_A5, 2, true},
+    {"a_off", 4, EXTRA4_POS_A_OFF, 2, false},
+    {"a_day", 4, EXTRA4_POS_A_DAY, 2, true},
+}};
+
 // Little-endian fields of a frame.
 inline constexpr uint16_t get_u16(const uint8_t* f, int pos)
 {
@@ -149,4 +183,17 @@ inline constexpr void put_u32(uint8_t* f, int pos, uint32_t v)
 {
     put_u16(f, pos, static_cast<uint16_t>(v));
     put_u16(f, pos + 2, static_cast<uint16_t>(v >> 16));
+}
+// A little-endian field of 1 to 4 bytes, as raw bits.
+inline constexpr uint32_t get_le(const uint8_t* f, int pos, int size)
+{
+    uint32_t v = 0;
+    for (int i = size; i-- > 0;)
+        v = v << 8 | f[pos + i];
+    return v;
+}
+inline constexpr void put_le(uint8_t* f, int pos, int size, uint32_t v)
+{
+    for (int i = 0; i < size; ++i, v >>= 8)
+        f[pos + i] = static_cast<uint8_t>(v);
 }

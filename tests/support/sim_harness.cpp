@@ -7,13 +7,17 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <ftw.h>
 #include <poll.h>
 #include <pty.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include "aplink/ap_commands.h"
 
 namespace {
 
@@ -57,7 +61,55 @@ void drain(std::vector<std::pair<int, std::string*>> fds)
 
 }  // namespace
 
+int watch_sendings(const std::vector<wire_frame>& all, uint8_t code)
+{
+    int n = 0;
+    for (const wire_frame& f : frames_of(all, "pc>ap", 1, AP_SYNC_SEND_COMMAND))
+        n += f.bytes.size() > AP_HEADER_SIZE && f.bytes[AP_HEADER_SIZE] == code;
+    return n;
+}
+
+std::string sim_arg(const std::string& name, long value, const std::string& rest)
+{
+    return "--" + name + "=" + std::to_string(value) + rest;
+}
+
+std::string sim_refuse(uint8_t ap_code)
+{
+    constexpr int NOT_ACKNOWLEDGED = AP_STATUS_ACK + 1;
+    return sim_arg("ap-refuse", NOT_ACKNOWLEDGED, "@" + std::to_string(ap_code));
+}
+
+std::string sim_poke(int block, int offset, const std::vector<uint8_t>& bytes)
+{
+    std::string hex;
+    char b[3];
+    for (uint8_t v : bytes) {
+        std::snprintf(b, sizeof b, "%02x", v);
+        hex += b;
+    }
+    return sim_arg("poke", block, ":" + std::to_string(offset) + ":" + hex);
+}
+
 std::string bin_path(const std::string& name) { return std::string(ORV3_BIN_DIR) + "/" + name; }
+
+namespace {
+
+// Directories made by this process, removed when it ends (not by its children).
+std::vector<std::string> temp_dirs;
+pid_t temp_dirs_owner = 0;
+
+int remove_entry(const char* path, const struct stat*, int, FTW*) { return remove(path); }
+
+void remove_temp_dirs()
+{
+    if (getpid() != temp_dirs_owner)
+        return;
+    for (const std::string& d : temp_dirs)
+        nftw(d.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+}  // namespace
 
 std::string make_temp_dir()
 {
@@ -65,6 +117,12 @@ std::string make_temp_dir()
     std::string tmpl = std::string(base && *base ? base : "/tmp") + "/orv3test.XXXXXX";
     if (mkdtemp(tmpl.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
+    if (temp_dirs_owner != getpid()) {
+        temp_dirs.clear();
+        temp_dirs_owner = getpid();
+        std::atexit(remove_temp_dirs);
+    }
+    temp_dirs.push_back(tmpl);
     return tmpl;
 }
 
@@ -119,6 +177,8 @@ sim_server::sim_server(std::vector<std::string> args)
         throw std::runtime_error("pipe failed");
     pid = fork();
     if (pid == 0) {
+        // A test that dies or is killed at its time-out takes its simulator along.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         dup2(out[1], 1);
         close(out[0]);
         close(out[1]);

@@ -18,6 +18,17 @@ std::vector<wire_frame> read_transcript(const std::string& path);
 std::vector<wire_frame> frames_of(const std::vector<wire_frame>& all, const std::string& dir,
                                   int pos = -1, int value = -1);
 
+// Watch commands with this code that the PC handed to the access point.
+int watch_sendings(const std::vector<wire_frame>& all, uint8_t code);
+
+// Simulator options whose values come from the protocol tables:
+// "--name=" value rest, e.g. sim_arg("answer-on", CMD_READ_EXTRA0, ":5").
+std::string sim_arg(const std::string& name, long value, const std::string& rest = "");
+// The access point answers this command code with a status other than the acknowledgement.
+std::string sim_refuse(uint8_t ap_code);
+// Bytes placed into information block n at offset.
+std::string sim_poke(int block, int offset, const std::vector<uint8_t>& bytes);
+
 // Path of an executable of the build (orv3sim, orv3get, ...).
 std::string bin_path(const std::string& name);
 // A fresh empty directory below the test temporary directory.

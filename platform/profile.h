@@ -1,0 +1,38 @@
+// Private-profile (INI) files, read the way the Windows private-profile calls
+// read them. Portable code, one implementation for every system, so that a
+// parameter file reads the same wherever the tools run.
+//
+// How a file is read:
+// - Lines end at "\n"; blanks (space, tab, "\r", "\v", "\f") around a line,
+//   a name or a value are dropped. A line longer than PROFILE_LINE_MAX
+//   characters is read as its first PROFILE_LINE_MAX characters.
+// - A line starting with ';' is a comment. A line "[name]" opens section
+//   name (text after the ']' is ignored; "[]" names no section); a '['
+//   without ']' is no header and the line is ignored. Other lines are "key=value", or a key alone, which
+//   has an empty value. Lines before the first header belong to no section.
+// - Section and key names match without regard to ASCII letter case. Only
+//   the first section of a name is searched, and in it the first line of the
+//   key counts.
+// - A value wrapped in a matching pair of quotes (" or ') loses them.
+// - An integer value is an optional '-' or '+' and decimal digits; reading
+//   stops at the first other character ("42abc" is 42), a value that does
+//   not start so is 0, and digits beyond 32 bits wrap around modulo 2^32
+//   (4294967297 is 1). An empty value, like a missing key, gives the default.
+// - Any bytes, NUL included, are read as characters; a UTF-8 byte order
+//   mark at the start is dropped. A file that is not a regular file or
+//   cannot be read counts as missing.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr std::size_t PROFILE_LINE_MAX = 4096;
+
+// Places the file's section names into buf, each followed by a 0, with one
+// more 0 after the last; names that do not fit are cut (at least 2 bytes of
+// buf are needed). Returns the number of characters placed before that
+// last 0; 0 when the file is missing, unreadable or has no section.
+std::size_t plat_profile_section_names(const char* path, char* buf, std::size_t size);
+
+// The value of key in section as a 32-bit integer; def when the file, the
+// section or the key is missing, or the value is empty.
+int32_t plat_profile_int(const char* section, const char* key, int32_t def, const char* path);

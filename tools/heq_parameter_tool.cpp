@@ -1,0 +1,224 @@
+// ORV3PARAM: shows the watch's HEQ parameters beside the parameter file's,
+// and on the user's word writes the file's values, checks them by reading
+// the blocks back, stores them in the watch's flash and resets the watch.
+#include <array>
+#include <cstdio>
+
+#include "aplink/qx_internal.h"
+#include "platform/clock.h"
+#include "platform/sleep.h"
+#include "tools/console.h"
+#include "tools/heq_tool.h"
+#include "tools/tools.h"
+#include "watchlink/exchange.h"
+#include "watchlink/run_frame.h"
+
+namespace {
+
+// The newest firmware versions this tool knows; later ones get a warning.
+constexpr uint8_t FW_CC_KNOWN_VERSION = 3;
+constexpr uint8_t FW_DD_KNOWN_VERSION = 8;
+
+constexpr char TABLE_HEADER_FORMAT[] = "%-24.24s % 20.20s % 20.20s\n";
+constexpr char TABLE_LINE_FORMAT[] = "%-24.24s % 20d % 20d\n";
+
+constexpr int EXTRA1_BLOCK = 1;  // its fields also ride in the flash and reset frames
+constexpr int EXTRA2_BLOCK = 2;
+constexpr int EXTRA3_BLOCK = 3;  // the firmware identification
+constexpr int EXTRA4_BLOCK = 4;  // only on firmware that has it
+
+// A block the tool writes: its fields' select bits, the progress mark after
+// its read-back, and the message when it does not read back.
+struct block_write {
+    int block;
+    uint8_t select;
+    const char* mark;
+    const char* failure;
+};
+constexpr block_write BLOCK_WRITES[] = {
+    {EXTRA1_BLOCK, SELECT_EXTRA1, "4", MSG_EXTRA1_NOT_SET},
+    {EXTRA2_BLOCK, SELECT_EXTRA2_HEQ, "5", MSG_EXTRA2_NOT_SET},
+    {EXTRA4_BLOCK, SELECT_EXTRA4, "6", MSG_EXTRA4_NOT_SET},
+};
+
+// Warnings go to the standard error stream first, then to the standard output.
+void warn(const char* text)
+{
+    std::fputs(text, stderr);
+    std::fputs(text, stdout);
+}
+
+void print_utc_now()
+{
+    SYSTEMTIME utc{};
+    filetime_to_systime(plat_utc_now(), utc);
+    std::printf("UTC time = %d-%d-%d %02d:%02d:%02d\n", utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute,
+                utc.wSecond);
+}
+
+// The fields of one block, from a reply into p.
+void take_block_fields(const watch_reply& r, int block, heq_params& p)
+{
+    visit_heq_fields(p, [&](int i, auto& field) {
+        const heq_field& f = HEQ_FIELDS[i];
+        if (f.block == block)
+            field = static_cast<std::remove_reference_t<decltype(field)>>(get_le(r.data(), f.pos, f.size));
+    });
+}
+
+// A command frame carrying the fields of fields_block from p at their places.
+watch_command heq_frame(uint8_t code, int fields_block, const heq_params& p, uint8_t select, uint8_t tag)
+{
+    watch_command c = make_command(code);
+    visit_heq_fields(p, [&](int i, const auto& field) {
+        const heq_field& f = HEQ_FIELDS[i];
+        if (f.block == fields_block)
+            put_le(c.data(), f.pos, f.size, static_cast<uint32_t>(field));
+    });
+    c[POS_SELECT_MASK] = select;
+    c[POS_TAG] = tag;
+    return c;
+}
+
+// Writes one block from hqi and reads it back with the same frame, byte 0
+// the read code. True when the block's fields read back as written.
+bool write_and_check(const block_write& row, const heq_params& hqi, uint16_t& status)
+{
+    watch_command frame = heq_frame(BLOCK_WRITE_CMD[row.block], row.block, hqi, row.select, BLOCK_TAG[row.block]);
+    QX_SYNC_SendCommand(frame.data());
+    plat_sleep_ms(HEQ_WRITE_SETTLE_MS);
+    frame[POS_CODE] = BLOCK_READ_CMD[row.block];
+    watch_reply readback{};
+    const bool answered = send_and_fetch(status, frame, readback, POLL_SLOW);
+    std::fputs(row.mark, stderr);
+    // No read-back fails too: its zeros must not pass for written zeros.
+    heq_params got = hqi;
+    take_block_fields(readback, row.block, got);
+    return answered && got == hqi;
+}
+
+// CMD_WRITE_EXTRA3 with an action; no reply is read.
+void send_extra3_action(uint8_t action, const heq_params& hqi)
+{
+    watch_command c = heq_frame(CMD_WRITE_EXTRA3, EXTRA1_BLOCK, hqi, SELECT_EXTRA3, TAG_EXTRA3);
+    c[EXTRA3_POS_ACTION] = action;
+    QX_SYNC_SendCommand(c.data());
+}
+
+// The tool's work with the watch, between opening and closing the link.
+int heq_session(const heq_params& hqi, uint16_t& status)
+{
+    info_blocks blocks{};
+    firmware_id fw;
+    const bool all_read = read_info_blocks(block_fetch::single_send, blocks, fw, status);
+    print_utc_now();
+    // A block that was not read would show zeros as the watch's values.
+    if (!all_read || status != 1 || blocks[EXTRA3_BLOCK][POS_TAG] != TAG_EXTRA3) {
+        std::fputs(MSG_WATCH_NOT_ANSWERING, stderr);
+        return 0;
+    }
+    if ((fw.kind == FW_KIND_CC && fw.version > FW_CC_KNOWN_VERSION) ||
+        (fw.kind == FW_KIND_DD && fw.version > FW_DD_KNOWN_VERSION))
+        warn(MSG_NEWER_FIRMWARE);
+    if (fw.kind == FW_KIND_CC && (fw.flags & FW_FLAG_ZENTA))
+        warn(MSG_ZENTA_FLASH);
+    print_info_blocks(blocks, fw);
+    const heq_params hqw = heq_from_blocks(blocks, fw.has_extra4, hqi);
+
+    if (!show_heq_table(hqw, hqi))
+        return 0;
+    if (!heq_params_differ(hqw, hqi)) {
+        std::fputs(MSG_VALUES_ALREADY_SET, stderr);
+    } else {
+        for (const block_write& row : BLOCK_WRITES) {
+            if (row.block == EXTRA4_BLOCK && !fw.has_extra4)
+                continue;
+            if (!write_and_check(row, hqi, status)) {
+                std::fputs(row.failure, stderr);
+                return HEQ_CODE_NOT_SET;
+            }
+        }
+    }
+    if (ask_write_flash()) {
+        send_extra3_action(ACTION_STORE_FLASH, hqi);
+        if (ask_reset_watch()) {
+            send_extra3_action(ACTION_RESET, hqi);
+            plat_sleep_ms(HEQ_RESET_WAIT_MS);
+        }
+    }
+    return 0;
+}
+
+// The fields as numbers, TC_flags and a_off unsigned, the others signed.
+std::array<int, HEQ_FIELD_COUNT> values_of(const heq_params& p)
+{
+    std::array<int, HEQ_FIELD_COUNT> v{};
+    visit_heq_fields(p, [&](int i, const auto& field) { v[static_cast<std::size_t>(i)] = field; });
+    return v;
+}
+
+bool ask(const char* question)
+{
+    std::fputs(question, stdout);
+    return read_yes_answer();
+}
+
+}  // namespace
+
+heq_params heq_from_blocks(const info_blocks& blocks, bool has_extra4, const heq_params& wanted)
+{
+    heq_params p = wanted;
+    for (const block_write& row : BLOCK_WRITES)
+        if (row.block != EXTRA4_BLOCK || has_extra4)
+            take_block_fields(blocks[static_cast<std::size_t>(row.block)], row.block, p);
+    return p;
+}
+
+bool read_yes_answer()
+{
+    std::fflush(stdout);
+    const int first = std::getchar();
+    // The rest of the line goes too, so that it cannot answer the next question.
+    for (int c = first; c != '\n' && c != EOF;)
+        c = std::getchar();
+    return first == 'y' || first == 'Y';
+}
+
+bool show_heq_table(const heq_params& hqw, const heq_params& hqi)
+{
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat"  // the header keeps its ' ' flags, which %s ignores
+    std::printf(TABLE_HEADER_FORMAT, " ", "OLD (watch)", "NEW (INI)");
+#pragma GCC diagnostic pop
+    const auto old_values = values_of(hqw);
+    const auto new_values = values_of(hqi);
+    for (int i = 0; i < HEQ_FIELD_COUNT; ++i)
+        std::printf(TABLE_LINE_FORMAT, HEQ_FIELDS[i].name, old_values[i], new_values[i]);
+    return ask(QUESTION_SET_VALUES);
+}
+
+bool ask_write_flash() { return ask(QUESTION_WRITE_FLASH); }
+bool ask_reset_watch() { return ask(QUESTION_RESET_WATCH); }
+
+int heq_parameter_tool()
+{
+    print_banner(FRAME_HEQ_TOOL, output_redirected);
+    if (output_redirected) {
+        std::fputs(MSG_REDIRECT_REFUSED, stderr);
+        return HEQ_CODE_REDIRECTED;
+    }
+    heq_params hqi{};
+    const int found = read_heq_ini(hqi);
+    if (found <= 0)
+        return found;
+    std::fflush(stdout);
+    uint16_t status = 0;
+    watch_reply first_read{};
+    if (open_sync_link(FRAME_HEQ_TOOL, first_read, status) != link_result::ok)
+        return 0;
+    const int code = heq_session(hqi, status);
+    std::fflush(stdout);
+    leave_sync_mode();
+    close_access_point();
+    return code;
+}
