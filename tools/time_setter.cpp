@@ -19,15 +19,13 @@
 
 namespace {
 
-constexpr int STEPS = 3;
 constexpr int EXTRA3_RETRIES = 4;
-constexpr unsigned TONE_MS = 100;
 constexpr int32_t MS_LAST = 999;
 constexpr int STDNAME_SIZE = 256;
 constexpr int32_t DST_FROM_RULES = 8;  // sent as 6: take the CMD_WRITE_DST rules
 constexpr int32_t DST_MODE_BIAS = 2;   // the mode byte is opt_dst - 2
 
-const char* const STEP_MESSAGES[STEPS] = {"second step\n", "third step\n", "DONE!\n"};
+const char* const STEP_MESSAGES[SETTER_STEPS] = {"second step\n", "third step\n", "DONE!\n"};
 
 // The time command, built from one local-time reading in the window and sent
 // at once; the reply is read but not examined.
@@ -169,7 +167,7 @@ int time_setter(int argc, char** argv)
         return 0;
 
     int32_t correction = 0;
-    plat_tone(4000, TONE_MS);
+    plat_tone(4000, SETTER_TONE_MS);
     watch_reply d4{};
     if (sync_exchange(status, make_command(CMD_READ_EXTRA3), d4, EXTRA3_RETRIES, TAG_EXTRA3) && status == 1) {
         std::fputs("3", stderr);
@@ -177,11 +175,11 @@ int time_setter(int argc, char** argv)
         const firmware_id fw = identify_firmware(d4);
         std::fputs(fw.clock_8mhz ? "8 MHz\n" : "12 MHz\n", stderr);
 
-        for (int step = 0; step < STEPS; ++step) {
+        for (int step = 0; step < SETTER_STEPS; ++step) {
             clock_sample_count = 0;
             const sampling_end sampling = take_clock_samples(STEP_SAMPLES, fw.subsec_offset, status);
             if (status == 1) {
-                plat_tone(1000, TONE_MS);
+                plat_tone(1000, SETTER_TONE_MS);
                 send_and_fetch(status, make_command(CMD_READ_EXTRA2), d2, POLL_EXCHANGE);
                 std::fputs("0", stderr);
             }

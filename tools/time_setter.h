@@ -7,7 +7,9 @@
 #include "watchlink/info_blocks.h"
 #include "watchlink/protocol.h"
 
+inline constexpr int SETTER_STEPS = 3;
 inline constexpr int STEP_SAMPLES = 12;  // clock samples per step
+inline constexpr unsigned SETTER_TONE_MS = 100;  // before extra3, and before each step's extra2 read
 // The time command is built from a local-time reading in this window.
 inline constexpr uint16_t SEND_WINDOW_FIRST_MS = 250;
 inline constexpr uint16_t SEND_WINDOW_LAST_MS = 300;

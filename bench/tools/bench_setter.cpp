@@ -3,40 +3,31 @@
 // runs, and the run's wall time against the waits the setter prescribes.
 // Reported, never asserted.
 //
-// usage: bench_setter [--runs=N] [--load=N]
-//   --runs: full runs per link (5); --load: busy processes beside (0)
+// usage: bench_setter [--runs=N]
+//   --runs: full runs per link (5)
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 #include "aplink/ap_commands.h"
 #include "tests/e2e/setter_runs.h"
 #include "tools/time_setter.h"
+#include "watchlink/exchange.h"
 #include "watchlink/run_frame.h"
 
 namespace {
 
-// The setter's own waits (tools/time_setter.cpp): the extra3 tone and the
-// tone of each step.
-constexpr double EXTRA3_TONE_MS = 100;
-constexpr double STEP_TONE_MS = 100;
-constexpr int STEPS = 3;
-constexpr double CLOCK_POLL_MS = 1;
-constexpr double BLOCK_POLL_MS = 10;
-
-// Sleeps and tones of a complete run, whatever the link.
+// Sleeps and tones of a complete run, whatever the link: the run frame's,
+// the tone before extra3 and the tone of each step.
 double fixed_waits_ms()
 {
     const tool_frame& f = FRAME_TIME_SETTER;
-    return 2.0 * AP_RESET_SETTLE_MS + f.tone_ms + f.pause_ms + EXTRA3_TONE_MS + STEPS * STEP_TONE_MS +
+    return 2.0 * AP_RESET_SETTLE_MS + f.tone_ms + f.pause_ms + (1 + SETTER_STEPS) * SETTER_TONE_MS +
            EXIT_SYNC_SETTLE_MS;
 }
 
@@ -69,7 +60,7 @@ run_figures measure(const radio_link& l, int run)
     run_figures f;
     const watch_end w = parse_summary(r.summary);
     const std::vector<step_summary> steps = step_summaries(r.out);
-    f.ok = r.status == 0 && w.clock_found && w.time_sets == 2 && steps.size() == STEPS;
+    f.ok = r.status == 0 && w.clock_found && w.time_sets == 2 && steps.size() == SETTER_STEPS;
     if (!f.ok)
         return f;
     f.error_ms = w.clock_error_ms;
@@ -97,7 +88,7 @@ run_figures measure(const radio_link& l, int run)
         // A poll of a waiting loop follows the sending or another poll.
         if (is_pc(x, AP_SYNC_GET_BUFFER_STATUS) &&
             (is_pc(before, AP_SYNC_SEND_COMMAND) || is_pc(before, AP_SYNC_GET_BUFFER_STATUS)))
-            f.poll_sleep_s += (last_sent == CMD_READ_CLOCK ? CLOCK_POLL_MS : BLOCK_POLL_MS) / 1000;
+            f.poll_sleep_s += (last_sent == CMD_READ_CLOCK ? POLL_CLOCK : POLL_EXCHANGE).sleep_ms / 1000.0;
     }
     return f;
 }
@@ -122,43 +113,26 @@ spread spread_of(const std::vector<double>& v)
     return s;
 }
 
+// The load averages over 1, 5 and 15 minutes.
 std::string loadavg()
 {
     std::ifstream in("/proc/loadavg");
-    std::string a, b, c;
-    in >> a >> b >> c;
-    return a + " " + b + " " + c;
-}
-
-std::vector<pid_t> start_load(int n)
-{
-    std::vector<pid_t> pids;
-    for (int i = 0; i < n; ++i) {
-        const pid_t p = fork();
-        if (p == 0) {
-            volatile unsigned long spin = 0;
-            for (;;)
-                spin = spin + 1u;
-        }
-        if (p > 0)
-            pids.push_back(p);
-    }
-    return pids;
+    std::string line;
+    std::getline(in, line);
+    return line.substr(0, line.find(' ', line.find(' ', line.find(' ') + 1) + 1));
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    int runs = 5, load = 0;
+    int runs = 5;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a.rfind("--runs=", 0) == 0)
             runs = std::max(1, std::atoi(a.c_str() + 7));
-        else if (a.rfind("--load=", 0) == 0)
-            load = std::max(0, std::atoi(a.c_str() + 7));
         else {
-            std::fprintf(stderr, "usage: %s [--runs=N] [--load=N]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--runs=N]\n", argv[0]);
             return 2;
         }
     }
@@ -167,10 +141,8 @@ int main(int argc, char** argv)
         {"1 ms each way", {"--latency=1"}},
         {"1 ms + jitter 0..2 ms", {"--latency=1", "--jitter=2"}},
     };
-    const std::vector<pid_t> load_pids = start_load(load);
-    std::printf("orv3set against orv3sim, 12 MHz watch (correction constant %d ms), %d runs per link, "
-                "%d busy processes beside, %ld CPUs\n",
-                CORRECTION_12MHZ_MS, runs, load, sysconf(_SC_NPROCESSORS_ONLN));
+    std::printf("orv3set against orv3sim, 12 MHz watch (correction constant %d ms), %d runs per link, %ld CPUs\n",
+                CORRECTION_12MHZ_MS, runs, sysconf(_SC_NPROCESSORS_ONLN));
     std::printf("load average before: %s\n", loadavg().c_str());
     std::printf("fixed waits of a run (settles, tones, pause, exit): %.0f ms; the busy wait for the "
                 "250-300 ms window adds 0..1000 ms per time command\n\n",
@@ -208,10 +180,6 @@ int main(int argc, char** argv)
         std::printf("  wall %.2f s = fixed waits %.2f + busy waits %.2f + poll sleeps %.2f + the rest %.2f\n\n",
                     w.mean, fixed_s, b.mean, p.mean, w.mean - fixed_s - b.mean - p.mean);
     }
-    for (pid_t p : load_pids)
-        kill(p, SIGKILL);
-    for (pid_t p : load_pids)
-        waitpid(p, nullptr, 0);
     std::printf("\nload average after: %s\n", loadavg().c_str());
     return 0;
 }
