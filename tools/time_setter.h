@@ -1,5 +1,6 @@
-// ORV3SET's arithmetic: what the time command carries and how the second
-// step corrects the first, and which zone table the watch's firmware has.
+// ORV3SET's constants and arithmetic: its steps and waits, what the time
+// command carries and how the second step corrects the first, and which zone
+// table the watch's firmware has.
 #pragma once
 #include <cstdint>
 
