@@ -6,7 +6,6 @@
 #include <fstream>
 #include <ftw.h>
 #include <pty.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -49,8 +48,9 @@ bool sim_create_device()
     cfmakeraw(&t);
     tcsetattr(slave_fd, TCSANOW, &t);
 
-    char tmpl[] = "/tmp/orv3sim.XXXXXX";
-    if (mkdtemp(tmpl) == nullptr)
+    const char* tmp = std::getenv("TMPDIR");
+    std::string tmpl = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/orv3sim.XXXXXX";
+    if (mkdtemp(tmpl.data()) == nullptr)
         return false;
     sim_sysroot = tmpl;
     const std::string port = "ttyACM" + std::to_string(cfg.port);
@@ -64,12 +64,6 @@ bool sim_create_device()
     std::ofstream(usb + "/product") << cfg.description << "\n";
     return symlink(iface.c_str(), (cls + "/device").c_str()) == 0 &&
            symlink(name, (sim_sysroot + "/dev/" + port).c_str()) == 0;
-}
-
-void sim_clear_exclusive()
-{
-    if (slave_fd >= 0)
-        ioctl(slave_fd, TIOCNXCL);
 }
 
 void sim_hang_up()

@@ -37,7 +37,7 @@ void print_summary()
 {
     FILE* out = stderr;
     if (!cfg.summary_path.empty() && (out = std::fopen(cfg.summary_path.c_str(), "w")) == nullptr) {
-        std::fprintf(stderr, "orv3sim: cannot write %s\n", cfg.summary_path.c_str());
+        std::fprintf(stderr, "orv3sim: cannot write %s: %s\n", cfg.summary_path.c_str(), std::strerror(errno));
         out = stderr;
     }
     ap_summary(out);
@@ -76,7 +76,7 @@ int main(int argc, char** argv)
         return 2;
     }
     if (!cfg.transcript_path.empty() && !transcript_open(cfg.transcript_path)) {
-        std::fprintf(stderr, "orv3sim: cannot write %s\n", cfg.transcript_path.c_str());
+        std::fprintf(stderr, "orv3sim: cannot write %s: %s\n", cfg.transcript_path.c_str(), std::strerror(errno));
         sim_remove_device();
         return 2;
     }

@@ -93,7 +93,6 @@ void sim_hang_up();               // the device vanishes
 void sim_remove_device();
 extern int sim_master_fd;         // -1 once hung up
 extern std::string sim_sysroot;
-void sim_clear_exclusive();       // after a client ended without closing
 
 // events.cpp: work scheduled for later, in time order (monotonic ns).
 enum class sim_event_kind { to_watch, to_buffer, to_wire, enter_sync };

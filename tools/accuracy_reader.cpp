@@ -21,7 +21,7 @@ int accuracy_reader()
     uint16_t status = 0;
     watch_reply first_read{};
     if (open_sync_link(FRAME_ACCURACY_READER, first_read, status) != link_result::ok)
-        return -2;
+        return READER_NO_LINK;
 
     info_blocks blocks{};
     firmware_id fw;
@@ -35,19 +35,19 @@ int accuracy_reader()
     if (status != AP_SYNC_REPLY_WAITING) {
         // The port is left as it is; it goes when the process ends.
         print_both(MSG_COMM_ERROR);
-        return -1;
+        return TOOL_COMM_ERROR;
     }
 
     // The watch answered, but something was not read: no figures from it.
     // A pass that ended on a failed poll counts too, even when that poll
     // still said a reply was waiting.
-    int code = 0;
+    int code = TOOL_DONE;
     if (!blocks_read || sampling == sampling_end::read_failed || sampling == sampling_end::no_reply) {
         print_both(MSG_COMM_ERROR);
-        code = -1;
+        code = TOOL_COMM_ERROR;
     } else if (sampling == sampling_end::clock_not_ready) {
         print_both(MSG_CLOCK_NOT_READY);
-        code = -1;
+        code = TOOL_COMM_ERROR;
     } else {
         clock_statistics stats;
         if (reduce_clock_samples(stats)) {
@@ -55,7 +55,7 @@ int accuracy_reader()
             std::printf("irq_err_min = %d irq_err_max = %d\n", stats.irq_err_min, stats.irq_err_max);
         } else {
             print_both(MSG_TOO_FEW_SAMPLES);
-            code = -1;
+            code = TOOL_COMM_ERROR;
         }
         print_info_blocks(blocks, fw);
     }

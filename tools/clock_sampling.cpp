@@ -46,6 +46,14 @@ sampling_end take_clock_samples(int count, int subsec_offset, uint16_t& status)
     return sampling_end::complete;
 }
 
+void print_utc_time(file_time t)
+{
+    SYSTEMTIME utc{};
+    filetime_to_systime(t, utc);
+    std::printf("UTC time = %d-%d-%d %02d:%02d:%02d\n", utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute,
+                utc.wSecond);
+}
+
 int64_t fold_quarter_hours(int64_t diff_ms)
 {
     int64_t r = ((diff_ms % QUARTER_HOUR_MS) + QUARTER_HOUR_MS) % QUARTER_HOUR_MS;
@@ -92,12 +100,8 @@ bool reduce_clock_samples(clock_statistics& stats)
             irq_min = s.irq_err;
         ++used;
     }
-    if (n > CLOCK_SAMPLES_SKIPPED) {
-        SYSTEMTIME utc{};
-        filetime_to_systime(clock_samples[CLOCK_SAMPLES_SKIPPED].pc_before, utc);
-        std::printf("UTC time = %d-%d-%d %02d:%02d:%02d\n", utc.wYear, utc.wMonth, utc.wDay, utc.wHour,
-                    utc.wMinute, utc.wSecond);
-    }
+    if (n > CLOCK_SAMPLES_SKIPPED)
+        print_utc_time(clock_samples[CLOCK_SAMPLES_SKIPPED].pc_before);
     if (used == 0)
         return false;
     stats.used = used;

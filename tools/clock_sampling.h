@@ -51,6 +51,9 @@ struct clock_statistics {
     int used = 0;               // samples that went into the figures
 };
 
+// The line "UTC time = Y-M-D hh:mm:ss" for a PC time, on the standard output.
+void print_utc_time(file_time t);
+
 // A difference taken to its representative nearest zero modulo a quarter hour.
 int64_t fold_quarter_hours(int64_t diff_ms);
 

@@ -4,9 +4,11 @@
 #include <array>
 #include <cstdio>
 
+#include "aplink/ap_commands.h"
 #include "aplink/qx_internal.h"
 #include "platform/clock.h"
 #include "platform/sleep.h"
+#include "tools/clock_sampling.h"
 #include "tools/console.h"
 #include "tools/heq_tool.h"
 #include "tools/tools.h"
@@ -46,14 +48,6 @@ void warn(const char* text)
 {
     std::fputs(text, stderr);
     std::fputs(text, stdout);
-}
-
-void print_utc_now()
-{
-    SYSTEMTIME utc{};
-    filetime_to_systime(plat_utc_now(), utc);
-    std::printf("UTC time = %d-%d-%d %02d:%02d:%02d\n", utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute,
-                utc.wSecond);
 }
 
 // The fields of one block, from a reply into p.
@@ -111,11 +105,11 @@ int heq_session(const heq_params& hqi, uint16_t& status)
     info_blocks blocks{};
     firmware_id fw;
     const bool all_read = read_info_blocks(block_fetch::single_send, blocks, fw, status);
-    print_utc_now();
+    print_utc_time(plat_utc_now());
     // A block that was not read would show zeros as the watch's values.
-    if (!all_read || status != 1 || blocks[EXTRA3_BLOCK][POS_TAG] != TAG_EXTRA3) {
+    if (!all_read || status != AP_SYNC_REPLY_WAITING || blocks[EXTRA3_BLOCK][POS_TAG] != TAG_EXTRA3) {
         std::fputs(MSG_WATCH_NOT_ANSWERING, stderr);
-        return 0;
+        return TOOL_DONE;
     }
     if ((fw.kind == FW_KIND_CC && fw.version > FW_CC_KNOWN_VERSION) ||
         (fw.kind == FW_KIND_DD && fw.version > FW_DD_KNOWN_VERSION))
@@ -126,7 +120,7 @@ int heq_session(const heq_params& hqi, uint16_t& status)
     const heq_params hqw = heq_from_blocks(blocks, fw.has_extra4, hqi);
 
     if (!show_heq_table(hqw, hqi))
-        return 0;
+        return TOOL_DONE;
     if (!heq_params_differ(hqw, hqi)) {
         std::fputs(MSG_VALUES_ALREADY_SET, stderr);
     } else {
@@ -135,7 +129,7 @@ int heq_session(const heq_params& hqi, uint16_t& status)
                 continue;
             if (!write_and_check(row, hqi, status)) {
                 std::fputs(row.failure, stderr);
-                return HEQ_CODE_NOT_SET;
+                return TOOL_NOT_SET;
             }
         }
     }
@@ -146,7 +140,7 @@ int heq_session(const heq_params& hqi, uint16_t& status)
             plat_sleep_ms(HEQ_RESET_WAIT_MS);
         }
     }
-    return 0;
+    return TOOL_DONE;
 }
 
 // The fields as numbers, TC_flags and a_off unsigned, the others signed.
@@ -205,7 +199,7 @@ int heq_parameter_tool()
     print_banner(FRAME_HEQ_TOOL, output_redirected);
     if (output_redirected) {
         std::fputs(MSG_REDIRECT_REFUSED, stderr);
-        return HEQ_CODE_REDIRECTED;
+        return TOOL_REDIRECTED;
     }
     heq_params hqi{};
     const int found = read_heq_ini(hqi);
@@ -215,7 +209,7 @@ int heq_parameter_tool()
     uint16_t status = 0;
     watch_reply first_read{};
     if (open_sync_link(FRAME_HEQ_TOOL, first_read, status) != link_result::ok)
-        return 0;
+        return TOOL_DONE;
     const int code = heq_session(hqi, status);
     std::fflush(stdout);
     leave_sync_mode();

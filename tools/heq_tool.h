@@ -14,8 +14,6 @@ inline constexpr char QUESTION_WRITE_FLASH[] =
     "\nDo you want to permanently write the NEW values into FLASH?\n(ENTER y or Y to continue):";
 inline constexpr char QUESTION_RESET_WATCH[] = "\nDo you want to RESET the watch?\n(ENTER y or Y to continue):";
 
-inline constexpr int HEQ_CODE_NOT_SET = -40;      // a written block did not read back
-inline constexpr int HEQ_CODE_REDIRECTED = -100;  // output redirected
 inline constexpr unsigned HEQ_WRITE_SETTLE_MS = 500;   // between a write and its read-back
 inline constexpr unsigned HEQ_RESET_WAIT_MS = 2500;    // for the watch to restart
 

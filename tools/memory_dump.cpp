@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "aplink/ap_commands.h"
 #include "aplink/qx_internal.h"
 #include "tools/console.h"
 #include "tools/tools.h"
@@ -56,7 +57,7 @@ bool dump_request(uint16_t first, uint16_t& status)
         QX_SYNC_SendCommand(c.data());
         for (int slot = 0; slot < DUMP_REPLY_SLOTS; ++slot) {
             watch_reply reply{};
-            if (poll_for_reply(status, POLL_MEMORY) && status == 1 && read_reply(reply))
+            if (poll_for_reply(status, POLL_MEMORY) && status == AP_SYNC_REPLY_WAITING && read_reply(reply))
                 take_memory_reply(reply, first, printed);
         }
         bool all = true;
@@ -76,12 +77,12 @@ int memory_dump()
     uint16_t status = 0;
     watch_reply first_read{};
     if (open_sync_link(FRAME_MEMORY_DUMP, first_read, status) != link_result::ok)
-        return 0;
+        return TOOL_DONE;
     status = 0;
     uint16_t first = DUMP_FIRST_BLOCK;
     for (int r = 0; r < DUMP_REQUESTS && dump_request(first, status); ++r)
         first = static_cast<uint16_t>(first + MEMORY_BLOCKS_PER_REQUEST);
     leave_sync_mode();
     close_access_point();
-    return 0;
+    return TOOL_DONE;
 }

@@ -2,6 +2,7 @@
 // extra0 and shows the offset before and after.
 #include <cstdio>
 
+#include "aplink/ap_commands.h"
 #include "aplink/qx_internal.h"
 #include "platform/sleep.h"
 #include "tools/console.h"
@@ -27,23 +28,23 @@ int tempoff_mode()
 {
     if (output_redirected) {
         std::fputs(MSG_REDIRECT_REFUSED, stderr);
-        return -100;
+        return TOOL_REDIRECTED;
     }
     uint16_t status = 0;
     watch_reply d2{};
     watch_reply d3{};
     if (open_sync_link(FRAME_TEMPOFF_MODE, d2, status) != link_result::ok)
-        return -3;
+        return TEMPOFF_NO_LINK;
 
     // Everything asked for was done; a fetch that fails while the watch still
     // answers is a communication error too, not a success.
     bool done = false;
-    int code = 0;
+    int code = TOOL_DONE;
     plat_tone(1000, TONE_MS);
-    if (sync_exchange(status, make_command(CMD_READ_EXTRA0), d2, READ_RETRIES, TAG_EXTRA0) && status == 1) {
+    if (sync_exchange(status, make_command(CMD_READ_EXTRA0), d2, READ_RETRIES, TAG_EXTRA0) && status == AP_SYNC_REPLY_WAITING) {
         std::fputs("0", stderr);
         plat_tone(3000, TONE_MS);
-        if (sync_exchange(status, make_command(CMD_READ_EXTRA2), d3, READ_RETRIES, TAG_EXTRA2) && status == 1) {
+        if (sync_exchange(status, make_command(CMD_READ_EXTRA2), d3, READ_RETRIES, TAG_EXTRA2) && status == AP_SYNC_REPLY_WAITING) {
             std::fputs("2", stderr);
             std::fputs("\n", stdout);
             done = true;
@@ -57,12 +58,12 @@ int tempoff_mode()
                 plat_sleep_ms(WRITE_SETTLE_MS);
                 // The read-back carries the written payload.
                 write[POS_CODE] = CMD_READ_EXTRA0;
-                done = sync_exchange(status, write, d2, READ_RETRIES, TAG_EXTRA0) && status == 1;
+                done = sync_exchange(status, write, d2, READ_RETRIES, TAG_EXTRA0) && status == AP_SYNC_REPLY_WAITING;
                 if (done) {
                     std::printf("CURRENT tempoff=%d\n", tempoff_of(d2));
                     if (tempoff_of(d2) != static_cast<int16_t>(opt_tempoff)) {
                         std::fputs(MSG_EXTRA0_NOT_SET, stderr);
-                        code = -40;
+                        code = TOOL_NOT_SET;
                     }
                 }
             }
@@ -70,13 +71,13 @@ int tempoff_mode()
     }
     std::fflush(stdout);
     leave_sync_mode();
-    if (status != 1) {
+    if (status != AP_SYNC_REPLY_WAITING) {
         print_both(MSG_COMM_ERROR);
-        return -1;
+        return TOOL_COMM_ERROR;
     }
     if (!done) {
         print_both(MSG_COMM_ERROR);
-        code = -1;
+        code = TOOL_COMM_ERROR;
     }
     close_access_point();
     return code;

@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "aplink/ap_commands.h"
 #include "aplink/qx_internal.h"
 #include "platform/clock.h"
 #include "platform/sleep.h"
@@ -39,7 +40,7 @@ void set_time(int32_t correction, int64_t average_delay, uint16_t& status)
     watch_command cmd = time_command(lt, correction, average_delay);
     QX_SYNC_SendCommand(cmd.data());
     watch_reply d3{};
-    if (poll_for_reply(status, POLL_EXCHANGE) && status == 1)
+    if (poll_for_reply(status, POLL_EXCHANGE) && status == AP_SYNC_REPLY_WAITING)
         read_reply(d3);
     std::fputs("1", stderr);
 }
@@ -103,7 +104,7 @@ void send_zone_settings(const firmware_id& fw, uint16_t& status)
             data5[DST_POS_LETTERS + i] = DST_LETTERS[i];
         data5[POS_SELECT_MASK] = SELECT_DST_RULES;
         data5[POS_TAG] = TAG_DST;
-        if (sync_exchange(status, data5, d3, 0, TAG_DST) && status == 1 &&
+        if (sync_exchange(status, data5, d3, 0, TAG_DST) && status == AP_SYNC_REPLY_WAITING &&
             (d3[POS_SELECT_MASK] & DST_REPLY_HAS_INFO_MAX)) {
             std::fprintf(stderr, "\nDST_INFO_MAX %d", d3[DST_REPLY_POS_INFO_MAX]);
             zone[EXTRA2_POS_DST_MODE] = d3[DST_REPLY_POS_INFO_MAX];
@@ -164,12 +165,12 @@ int time_setter(int argc, char** argv)
     uint16_t status = 0;
     watch_reply d2{};
     if (open_sync_link(FRAME_TIME_SETTER, d2, status) != link_result::ok)
-        return 0;
+        return TOOL_DONE;
 
     int32_t correction = 0;
     plat_tone(4000, SETTER_TONE_MS);
     watch_reply d4{};
-    if (sync_exchange(status, make_command(CMD_READ_EXTRA3), d4, EXTRA3_RETRIES, TAG_EXTRA3) && status == 1) {
+    if (sync_exchange(status, make_command(CMD_READ_EXTRA3), d4, EXTRA3_RETRIES, TAG_EXTRA3) && status == AP_SYNC_REPLY_WAITING) {
         std::fputs("3", stderr);
         std::fputs("\n", stderr);
         const firmware_id fw = identify_firmware(d4);
@@ -178,7 +179,7 @@ int time_setter(int argc, char** argv)
         for (int step = 0; step < SETTER_STEPS; ++step) {
             clock_sample_count = 0;
             const sampling_end sampling = take_clock_samples(STEP_SAMPLES, fw.subsec_offset, status);
-            if (status == 1) {
+            if (status == AP_SYNC_REPLY_WAITING) {
                 plat_tone(1000, SETTER_TONE_MS);
                 send_and_fetch(status, make_command(CMD_READ_EXTRA2), d2, POLL_EXCHANGE);
                 std::fputs("0", stderr);
@@ -195,7 +196,7 @@ int time_setter(int argc, char** argv)
             std::fflush(stdout);
             // A step that measured nothing sends nothing on a guess.
             const bool complete = measured && sampling == sampling_end::complete;
-            if (step < 2 && status == 1 && complete) {
+            if (step < 2 && status == AP_SYNC_REPLY_WAITING && complete) {
                 if (step == 1)
                     correction = second_step_correction(fw, stats.average_diff);
                 set_time(correction, stats.average_delay, status);
@@ -203,12 +204,12 @@ int time_setter(int argc, char** argv)
             if (step == 2 && fw.kind == FW_KIND_CC)
                 send_zone_settings(fw, status);
             std::fputs("\n", stderr);
-            if (status != 1 || !complete)
+            if (status != AP_SYNC_REPLY_WAITING || !complete)
                 break;
             std::fputs(STEP_MESSAGES[step], stderr);
         }
     }
     leave_sync_mode();
     close_access_point();
-    return 0;
+    return TOOL_DONE;
 }

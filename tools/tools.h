@@ -2,6 +2,14 @@
 // returns a small signed code, which its executable's main returns.
 #pragma once
 
+// Result codes.
+inline constexpr int TOOL_DONE = 0;
+inline constexpr int TOOL_COMM_ERROR = -1;      // the watch or the access point stopped answering
+inline constexpr int READER_NO_LINK = -2;       // accuracy reader: no access point, or no link
+inline constexpr int TEMPOFF_NO_LINK = -3;      // temperature-offset mode: the same
+inline constexpr int TOOL_NOT_SET = -40;        // a written block did not read back
+inline constexpr int TOOL_REDIRECTED = -100;    // output redirected where a console is needed
+
 // ORV3GET: the watch's clock against the PC's UTC clock, and its blocks.
 // 0; -1 communication error; -2 access point not found or link not started.
 int accuracy_reader();

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "aplink/ap_commands.h"
 #include "platform/locale_names.h"
 #include "platform/sleep.h"
 #include "watchlink/exchange.h"
@@ -21,7 +22,7 @@ bool fetch_block(int n, block_fetch style, info_blocks& blocks, uint16_t& status
     const watch_command cmd = make_command(BLOCK_READ_CMD[n]);
     bool ok;
     if (style == block_fetch::exchange || n == 4) {
-        ok = sync_exchange(status, cmd, blocks[n], BLOCK_RETRIES[n], BLOCK_TAG[n]) && status == 1;
+        ok = sync_exchange(status, cmd, blocks[n], BLOCK_RETRIES[n], BLOCK_TAG[n]) && status == AP_SYNC_REPLY_WAITING;
         if (!ok && style == block_fetch::exchange)
             return false;
     } else {
@@ -68,16 +69,16 @@ int32_t get_s24(const uint8_t* f, int pos)
 bool read_info_blocks(block_fetch style, info_blocks& blocks, firmware_id& fw, uint16_t& status)
 {
     bool all = true;
-    for (int n = 0; n < 4 && status == 1; ++n)
+    for (int n = 0; n < 4 && status == AP_SYNC_REPLY_WAITING; ++n)
         if (!fetch_block(n, style, blocks, status)) {
             if (style == block_fetch::exchange)
                 return false;
             all = false;
         }
-    if (status != 1)
+    if (status != AP_SYNC_REPLY_WAITING)
         all = false;
     fw = identify_firmware(blocks[3]);
-    if (status == 1 && fw.has_extra4 && !fetch_block(4, style, blocks, status))
+    if (status == AP_SYNC_REPLY_WAITING && fw.has_extra4 && !fetch_block(4, style, blocks, status))
         all = false;
     if (!all && style == block_fetch::exchange)
         return false;

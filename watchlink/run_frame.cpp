@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "aplink/ap_commands.h"
 #include "aplink/qx_internal.h"
 #include "aplink/qxap.h"
 #include "platform/port_list.h"
@@ -58,7 +59,7 @@ link_result open_sync_link(const tool_frame& tool, watch_reply& first_read, uint
     plat_tone(tool.tone_hz, tool.tone_ms);
     plat_sleep_ms(tool.pause_ms);
     QX_SYNC_ReadBuffer(first_read.data());
-    status = 1;
+    status = AP_SYNC_REPLY_WAITING;
     return link_result::ok;
 }
 

@@ -154,7 +154,7 @@ TEST(orv3param, equal_records_write_nothing_and_no_to_flash_skips_the_reset_ques
 TEST(orv3param, a_field_that_does_not_take_stops_before_the_next_block)
 {
     const run_result r = run_param(NEW_INI, "y\ny\ny\n", {"--stuck-field=heq_b"});
-    EXPECT_EQ(r.status, 256 + HEQ_CODE_NOT_SET);  // -40 as an exit status
+    EXPECT_EQ(r.status, 256 + TOOL_NOT_SET);  // -40 as an exit status
     EXPECT_TRUE(has(r.err, std::string("4") + MSG_EXTRA1_NOT_SET));
     EXPECT_EQ(to_watch(r, CMD_WRITE_EXTRA1).size(), 1u);
     EXPECT_TRUE(to_watch(r, CMD_WRITE_EXTRA2).empty());
@@ -169,7 +169,7 @@ TEST(orv3param, a_missing_read_back_is_no_success_even_for_zeros)
 {
     // The watch falls silent after the write of extra1, whose file values are all 0.
     const run_result r = run_param("[heq_info]\nT2_b=5\n", "y\ny\ny\n", {"--silent-after=6"});
-    EXPECT_EQ(r.status, 256 + HEQ_CODE_NOT_SET);
+    EXPECT_EQ(r.status, 256 + TOOL_NOT_SET);
     EXPECT_TRUE(has(r.err, MSG_EXTRA1_NOT_SET));
     EXPECT_TRUE(to_watch(r, CMD_WRITE_EXTRA2).empty());
     EXPECT_FALSE(has(r.out, QUESTION_WRITE_FLASH));
@@ -256,7 +256,7 @@ TEST(orv3param, redirected_output_is_refused_before_the_file_and_the_port)
     o.cwd = dir_with_ini(NEW_INI);
     o.stdout_file = o.cwd + "/out.txt";
     const run_result r = run_tool(o);
-    EXPECT_EQ(r.status, 256 + HEQ_CODE_REDIRECTED);
+    EXPECT_EQ(r.status, 256 + TOOL_REDIRECTED);
     EXPECT_EQ(r.out, BANNER);
     EXPECT_EQ(r.err, BANNER + MSG_REDIRECT_REFUSED);
     EXPECT_TRUE(has(r.summary, "access point frames: 0\n"));
