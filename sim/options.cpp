@@ -209,8 +209,13 @@ void sim_usage(FILE* out)
                  "With a command: runs it against the simulator and exits with its status.\n"
                  "Without: serves until interrupted and prints the value of %s.\n\n",
                  "ORV3_SYSROOT");
-    for (const option_row& o : OPTIONS)
-        std::fprintf(out, "  --%s%s\n", o.name, o.help);
+    // Each help text is "ARG: what it does", or ": what it does" for a flag.
+    for (const option_row& o : OPTIONS) {
+        const std::string_view help = o.help;
+        const auto colon = help.find(": ");
+        const std::string arg = o.name + (colon == 0 ? std::string() : "=" + std::string(help.substr(0, colon)));
+        std::fprintf(out, "  --%-30s %s\n", arg.c_str(), std::string(help.substr(colon + 2)).c_str());
+    }
 }
 
 int sim_parse_options(int argc, char** argv)
