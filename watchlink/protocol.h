@@ -5,7 +5,10 @@
 #include <array>
 #include <cstdint>
 
-inline constexpr int WATCH_FRAME_SIZE = 19;
+#include "aplink/ap_commands.h"
+
+// The access point carries the watch's frames in its SYNC commands.
+inline constexpr int WATCH_FRAME_SIZE = AP_WATCH_FRAME_SIZE;
 using watch_command = std::array<uint8_t, WATCH_FRAME_SIZE>;
 using watch_reply = std::array<uint8_t, WATCH_FRAME_SIZE>;
 
