@@ -7,6 +7,7 @@ bool output_redirected = false;
 
 void prepare_console()
 {
+    plat_make_std_streams_valid();
     const unsigned min_period = plat_timer_min_period_ms();
     if (timer_period_ms < min_period)
         timer_period_ms = min_period;
