@@ -54,6 +54,11 @@ void handle_frame(const uint8_t* f, std::size_t len)
     ++frames_by_code[code];
     const uint8_t* payload = f + AP_HEADER_SIZE;
     const std::size_t payload_len = len - AP_HEADER_SIZE;
+    if (cfg.flash_lost && code == AP_SYNC_SEND_COMMAND && payload_len >= static_cast<std::size_t>(AP_WATCH_FRAME_SIZE) &&
+        payload[POS_CODE] == CMD_WRITE_EXTRA3 && payload[EXTRA3_POS_ACTION] == ACTION_STORE_FLASH) {
+        transcript_note("flash-store frame lost");
+        return;
+    }
     const auto cmd = find_ap_command(code);
     const std::size_t reply_payload = cmd ? cmd->reply_payload : 0;
     std::vector<uint8_t> reply(AP_HEADER_SIZE + reply_payload, 0);

@@ -21,7 +21,7 @@ int accuracy_reader()
     uint16_t status = 0;
     watch_reply first_read{};
     if (open_sync_link(FRAME_ACCURACY_READER, first_read, status) != link_result::ok)
-        return READER_NO_LINK;
+        return TOOL_NO_LINK;
 
     info_blocks blocks{};
     firmware_id fw;
@@ -33,8 +33,8 @@ int accuracy_reader()
     }
     leave_sync_mode();
     if (status != AP_SYNC_REPLY_WAITING) {
-        // The port is left as it is; it goes when the process ends.
         print_both(MSG_COMM_ERROR);
+        close_access_point();
         return TOOL_COMM_ERROR;
     }
 

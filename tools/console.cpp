@@ -1,6 +1,11 @@
 #include "tools/console.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include "platform/console.h"
+#include "tools/tools.h"
 
 unsigned timer_period_ms = 1;
 bool output_redirected = false;
@@ -14,4 +19,18 @@ void prepare_console()
     plat_timer_begin_period(timer_period_ms);
     plat_raise_priority();
     output_redirected = plat_stdout_redirected();
+}
+
+int exit_status_after_output(int code)
+{
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    if (flushed && !std::ferror(stdout))
+        return code;
+    // An earlier failed write has lost its reason by now; the last one has it.
+    if (flushed)
+        std::fputs("Results could not be written to the standard output!\n", stderr);
+    else
+        std::fprintf(stderr, "Results could not be written to the standard output: %s\n", std::strerror(error));
+    return code == TOOL_DONE ? TOOL_OUTPUT_FAILED : code;
 }

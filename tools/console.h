@@ -8,3 +8,8 @@ extern bool output_redirected;    // standard output is not a console
 // raises the timer resolution and the priority, notes whether the standard
 // output is redirected. Runs once, before any tool.
 void prepare_console();
+
+// The tool's code as the exit status, once the standard output is flushed:
+// when a write or the flush failed, the results are lost; that is said on
+// the standard error stream and a code of 0 becomes -6.
+int exit_status_after_output(int code);

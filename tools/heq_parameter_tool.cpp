@@ -91,12 +91,24 @@ bool write_and_check(const block_write& row, const heq_params& hqi, uint16_t& st
     return answered && got == hqi;
 }
 
-// CMD_WRITE_EXTRA3 with an action; no reply is read.
-void send_extra3_action(uint8_t action, const heq_params& hqi)
+// CMD_WRITE_EXTRA3 with an action; no reply is read. True when the access
+// point accepted the frame; the watch itself confirms nothing.
+bool send_extra3_action(uint8_t action, const heq_params& hqi)
 {
     watch_command c = heq_frame(CMD_WRITE_EXTRA3, EXTRA1_BLOCK, hqi, SELECT_EXTRA3, TAG_EXTRA3);
     c[EXTRA3_POS_ACTION] = action;
-    QX_SYNC_SendCommand(c.data());
+    return QX_SYNC_SendCommand(c.data());
+}
+
+// Sends an action and says whether the access point took it.
+bool extra3_action_taken(uint8_t action, const heq_params& hqi, const char* taken, const char* lost)
+{
+    if (!send_extra3_action(action, hqi)) {
+        std::fputs(lost, stderr);
+        return false;
+    }
+    std::fputs(taken, stdout);
+    return true;
 }
 
 // The tool's work with the watch, between opening and closing the link.
@@ -109,7 +121,7 @@ int heq_session(const heq_params& hqi, uint16_t& status)
     // A block that was not read would show zeros as the watch's values.
     if (!all_read || status != AP_SYNC_REPLY_WAITING || blocks[EXTRA3_BLOCK][POS_TAG] != TAG_EXTRA3) {
         std::fputs(MSG_WATCH_NOT_ANSWERING, stderr);
-        return TOOL_DONE;
+        return TOOL_COMM_ERROR;
     }
     if ((fw.kind == FW_KIND_CC && fw.version > FW_CC_KNOWN_VERSION) ||
         (fw.kind == FW_KIND_DD && fw.version > FW_DD_KNOWN_VERSION))
@@ -134,9 +146,12 @@ int heq_session(const heq_params& hqi, uint16_t& status)
         }
     }
     if (ask_write_flash()) {
-        send_extra3_action(ACTION_STORE_FLASH, hqi);
+        // A store the access point did not take is no reason to reset.
+        if (!extra3_action_taken(ACTION_STORE_FLASH, hqi, MSG_FLASH_TAKEN, MSG_FLASH_LOST))
+            return TOOL_COMM_ERROR;
         if (ask_reset_watch()) {
-            send_extra3_action(ACTION_RESET, hqi);
+            if (!extra3_action_taken(ACTION_RESET, hqi, MSG_RESET_TAKEN, MSG_RESET_LOST))
+                return TOOL_COMM_ERROR;
             plat_sleep_ms(HEQ_RESET_WAIT_MS);
         }
     }
@@ -202,14 +217,13 @@ int heq_parameter_tool()
         return TOOL_REDIRECTED;
     }
     heq_params hqi{};
-    const int found = read_heq_ini(hqi);
-    if (found <= 0)
-        return found;
+    if (read_heq_ini(hqi) <= 0)
+        return TOOL_NO_PARAM_FILE;
     std::fflush(stdout);
     uint16_t status = 0;
     watch_reply first_read{};
     if (open_sync_link(FRAME_HEQ_TOOL, first_read, status) != link_result::ok)
-        return TOOL_DONE;
+        return TOOL_NO_LINK;
     const int code = heq_session(hqi, status);
     std::fflush(stdout);
     leave_sync_mode();

@@ -77,12 +77,19 @@ int memory_dump()
     uint16_t status = 0;
     watch_reply first_read{};
     if (open_sync_link(FRAME_MEMORY_DUMP, first_read, status) != link_result::ok)
-        return TOOL_DONE;
+        return TOOL_NO_LINK;
     status = 0;
     uint16_t first = DUMP_FIRST_BLOCK;
-    for (int r = 0; r < DUMP_REQUESTS && dump_request(first, status); ++r)
+    int requests = 0;
+    for (; requests < DUMP_REQUESTS && dump_request(first, status); ++requests)
         first = static_cast<uint16_t>(first + MEMORY_BLOCKS_PER_REQUEST);
     leave_sync_mode();
+    // Blocks still missing after every sending: the dump is not whole.
+    int code = TOOL_DONE;
+    if (requests < DUMP_REQUESTS) {
+        print_both(MSG_COMM_ERROR);
+        code = TOOL_COMM_ERROR;
+    }
     close_access_point();
-    return TOOL_DONE;
+    return code;
 }

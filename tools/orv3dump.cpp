@@ -5,5 +5,5 @@
 int main()
 {
     prepare_console();
-    return memory_dump();
+    return exit_status_after_output(memory_dump());
 }

@@ -5,5 +5,5 @@
 int main()
 {
     prepare_console();
-    return accuracy_reader();
+    return exit_status_after_output(accuracy_reader());
 }

@@ -5,5 +5,5 @@
 int main()
 {
     prepare_console();
-    return heq_parameter_tool();
+    return exit_status_after_output(heq_parameter_tool());
 }

@@ -5,5 +5,5 @@
 int main(int argc, char** argv)
 {
     prepare_console();
-    return time_setter(argc, argv);
+    return exit_status_after_output(time_setter(argc, argv));
 }

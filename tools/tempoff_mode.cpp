@@ -71,11 +71,7 @@ int tempoff_mode()
     }
     std::fflush(stdout);
     leave_sync_mode();
-    if (status != AP_SYNC_REPLY_WAITING) {
-        print_both(MSG_COMM_ERROR);
-        return TOOL_COMM_ERROR;
-    }
-    if (!done) {
+    if (status != AP_SYNC_REPLY_WAITING || !done) {
         print_both(MSG_COMM_ERROR);
         code = TOOL_COMM_ERROR;
     }

@@ -165,9 +165,10 @@ int time_setter(int argc, char** argv)
     uint16_t status = 0;
     watch_reply d2{};
     if (open_sync_link(FRAME_TIME_SETTER, d2, status) != link_result::ok)
-        return TOOL_DONE;
+        return TOOL_NO_LINK;
 
     int32_t correction = 0;
+    bool done = false;  // all three steps, "DONE!" printed
     plat_tone(4000, SETTER_TONE_MS);
     watch_reply d4{};
     if (sync_exchange(status, make_command(CMD_READ_EXTRA3), d4, EXTRA3_RETRIES, TAG_EXTRA3) && status == AP_SYNC_REPLY_WAITING) {
@@ -207,9 +208,15 @@ int time_setter(int argc, char** argv)
             if (status != AP_SYNC_REPLY_WAITING || !complete)
                 break;
             std::fputs(STEP_MESSAGES[step], stderr);
+            done = step == SETTER_STEPS - 1;
         }
     }
     leave_sync_mode();
+    int code = TOOL_DONE;
+    if (!done) {
+        print_both(MSG_COMM_ERROR);
+        code = TOOL_COMM_ERROR;
+    }
     close_access_point();
-    return TOOL_DONE;
+    return code;
 }

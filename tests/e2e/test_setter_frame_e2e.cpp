@@ -104,9 +104,9 @@ TEST(TempoffMode, WatchFallsSilentAfterTheReads)
     const auto codes = command_codes(watch_commands(r.wire));
     ASSERT_FALSE(codes.empty());
     EXPECT_EQ(codes.back(), CMD_EXIT_SYNC);
-    // The link is stopped, but the access point is neither reset nor closed.
+    // The link is stopped, the access point reset and its port closed.
     EXPECT_EQ(ap_requests(r.wire, AP_VAM_STOP), 1u);
-    EXPECT_EQ(ap_requests(r.wire, AP_RESET), 1u);
+    EXPECT_EQ(ap_requests(r.wire, AP_RESET), 2u);
 }
 
 TEST(TempoffMode, FetchThatFailsWhileTheWatchAnswersIsNoSuccess)

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -278,7 +279,9 @@ run_result run_tool(const run_options& o)
     int st = 0;
     waitpid(pid, &st, 0);
     res.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-    if (!o.stdout_file.empty())
+    struct stat out_stat{};
+    // A device such as /dev/full is written to, not read back.
+    if (!o.stdout_file.empty() && stat(o.stdout_file.c_str(), &out_stat) == 0 && S_ISREG(out_stat.st_mode))
         res.out = read_file(o.stdout_file);
     res.summary = read_file(summary);
     res.wire = read_transcript(transcript);
