@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/console.h"
+#include "platform/interrupt.h"
 #include "tools/tools.h"
 
 unsigned timer_period_ms = 1;
@@ -13,6 +14,7 @@ bool output_redirected = false;
 void prepare_console()
 {
     plat_make_std_streams_valid();
+    plat_catch_interrupts();
     const unsigned min_period = plat_timer_min_period_ms();
     if (timer_period_ms < min_period)
         timer_period_ms = min_period;
@@ -25,7 +27,8 @@ int exit_status_after_output(int code)
 {
     const bool flushed = std::fflush(stdout) == 0;
     const int error = errno;
-    if (flushed && !std::ferror(stdout))
+    // An interrupted run has said in its one line what it left undone.
+    if ((flushed && !std::ferror(stdout)) || plat_interrupt_signal() != 0)
         return code;
     // An earlier failed write has lost its reason by now; the last one has it.
     if (flushed)

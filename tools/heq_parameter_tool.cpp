@@ -3,6 +3,7 @@
 // the blocks back, stores them in the watch's flash and resets the watch.
 #include <array>
 #include <cstdio>
+#include <string>
 
 #include "aplink/ap_commands.h"
 #include "aplink/qx_internal.h"
@@ -111,14 +112,36 @@ bool extra3_action_taken(uint8_t action, const heq_params& hqi, const char* take
     return true;
 }
 
+// What an interrupted run leaves: the blocks written (not stored in flash
+// unless it says so) and those not written.
+struct heq_progress {
+    std::string written;
+    std::string not_written;
+    bool stored = false;
+    std::string undone() const
+    {
+        if (written.empty())
+            return "nothing was written.";
+        return "written: " + written + (stored ? " (stored in flash)" : " (not stored in flash)") +
+               (not_written.empty() ? std::string(".") : "; not written: " + not_written + ".");
+    }
+};
+
+void add_name(std::string& list, int block)
+{
+    list += (list.empty() ? "extra" : ", extra") + std::to_string(block);
+}
+
 // The tool's work with the watch, between opening and closing the link.
-int heq_session(const heq_params& hqi, uint16_t& status)
+int heq_session(const heq_params& hqi, uint16_t& status, heq_progress& progress)
 {
     info_blocks blocks{};
     firmware_id fw;
     const bool all_read = read_info_blocks(block_fetch::single_send, blocks, fw, status);
     print_utc_time(plat_utc_now());
     // A block that was not read would show zeros as the watch's values.
+    if (run_interrupted())
+        return TOOL_DONE;
     if (!all_read || status != AP_SYNC_REPLY_WAITING || blocks[EXTRA3_BLOCK][POS_TAG] != TAG_EXTRA3) {
         std::fputs(MSG_WATCH_NOT_ANSWERING, stderr);
         return TOOL_COMM_ERROR;
@@ -131,7 +154,7 @@ int heq_session(const heq_params& hqi, uint16_t& status)
     print_info_blocks(blocks, fw);
     const heq_params hqw = heq_from_blocks(blocks, fw.has_extra4, hqi);
 
-    if (!show_heq_table(hqw, hqi))
+    if (!show_heq_table(hqw, hqi) || run_interrupted())
         return TOOL_DONE;
     if (!heq_params_differ(hqw, hqi)) {
         std::fputs(MSG_VALUES_ALREADY_SET, stderr);
@@ -139,17 +162,24 @@ int heq_session(const heq_params& hqi, uint16_t& status)
         for (const block_write& row : BLOCK_WRITES) {
             if (row.block == EXTRA4_BLOCK && !fw.has_extra4)
                 continue;
+            // A write once begun is finished and checked; the next is not begun.
+            if (run_interrupted()) {
+                add_name(progress.not_written, row.block);
+                continue;
+            }
             if (!write_and_check(row, hqi, status)) {
                 std::fputs(row.failure, stderr);
                 return TOOL_NOT_SET;
             }
+            add_name(progress.written, row.block);
         }
     }
-    if (ask_write_flash()) {
+    if (!run_interrupted() && ask_write_flash() && !run_interrupted()) {
         // A store the access point did not take is no reason to reset.
         if (!extra3_action_taken(ACTION_STORE_FLASH, hqi, MSG_FLASH_TAKEN, MSG_FLASH_LOST))
             return TOOL_COMM_ERROR;
-        if (ask_reset_watch()) {
+        progress.stored = true;
+        if (ask_reset_watch() && !run_interrupted()) {
             if (!extra3_action_taken(ACTION_RESET, hqi, MSG_RESET_TAKEN, MSG_RESET_LOST))
                 return TOOL_COMM_ERROR;
             plat_sleep_ms(HEQ_RESET_WAIT_MS);
@@ -222,11 +252,17 @@ int heq_parameter_tool()
     std::fflush(stdout);
     uint16_t status = 0;
     watch_reply first_read{};
-    if (open_sync_link(FRAME_HEQ_TOOL, first_read, status) != link_result::ok)
+    const link_result link = open_sync_link(FRAME_HEQ_TOOL, first_read, status);
+    if (link == link_result::interrupted)
+        return interrupted_exit("nothing was written.");
+    if (link != link_result::ok)
         return TOOL_NO_LINK;
-    const int code = heq_session(hqi, status);
+    heq_progress progress;
+    const int code = heq_session(hqi, status, progress);
     std::fflush(stdout);
     leave_sync_mode();
     close_access_point();
+    if (run_interrupted())
+        return interrupted_exit(progress.undone().c_str());
     return code;
 }

@@ -110,21 +110,6 @@ double true_offset(const std::string& summary)
     return std::stod(m[1]);
 }
 
-// Access point codes the PC sent from the watch's exit command on; empty
-// when the exit command never went out.
-std::vector<uint8_t> closing_codes(const std::vector<wire_frame>& wire)
-{
-    const std::vector<wire_frame> sent = frames_of(wire, "pc>ap");
-    std::size_t from = sent.size();
-    for (std::size_t i = 0; i < sent.size(); ++i)
-        if (sent[i].bytes.size() > AP_HEADER_SIZE && sent[i].bytes[1] == AP_SYNC_SEND_COMMAND &&
-            sent[i].bytes[AP_HEADER_SIZE] == CMD_EXIT_SYNC)
-            from = i;
-    std::vector<uint8_t> codes;
-    for (std::size_t i = from; i < sent.size(); ++i)
-        codes.push_back(sent[i].bytes[1]);
-    return codes;
-}
 const std::vector<uint8_t> CLOSED = {AP_SYNC_SEND_COMMAND, AP_VAM_STOP, AP_RESET};
 const std::vector<uint8_t> NOT_SENT = {};
 

@@ -126,9 +126,9 @@ TEST(TempoffMode, FetchThatFailsWhileTheWatchAnswersIsNoSuccess)
 TEST(SetterRun, WatchThatNeverAnswersIsLeftAfterItsFirstBlock)
 {
     const run_result r = run_setter({"--silent-after=0"}, {}, ZONE);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, SETTER.banner);
-    EXPECT_EQ(r.err, std::string(MSG_REMINDER) + SETTER.prompt);
+    EXPECT_EQ(r.status, exit_status(-1));
+    EXPECT_EQ(r.out, std::string(SETTER.banner) + MSG_COMM_ERROR);
+    EXPECT_EQ(r.err, std::string(MSG_REMINDER) + SETTER.prompt + MSG_COMM_ERROR);
     // Sent five times (four retries), then the closing.
     EXPECT_EQ(codes_text(command_codes(watch_commands(r.wire))),
               codes_text({CMD_READ_EXTRA3, CMD_READ_EXTRA3, CMD_READ_EXTRA3, CMD_READ_EXTRA3, CMD_READ_EXTRA3,
@@ -140,7 +140,7 @@ TEST(SetterRun, NoAccessPoint)
 {
     // The simulator's port carries another device's description.
     const run_result r = run_setter({"--description=Another serial device"}, {}, ZONE);
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, exit_status(-2));
     EXPECT_EQ(r.out, std::string(SETTER.banner) + MSG_NO_ACCESS_POINT);
     EXPECT_EQ(r.err, std::string(MSG_REMINDER) + MSG_NO_ACCESS_POINT);
     EXPECT_TRUE(frames_of(r.wire, "pc>ap").empty());
