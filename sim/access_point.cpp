@@ -137,9 +137,11 @@ void ap_receive_bytes(const uint8_t* bytes, std::size_t n)
 {
     input.insert(input.end(), bytes, bytes + n);
     std::size_t i = 0;
+    std::size_t stray = 0;  // bytes that belong to no frame: noise on the line
     while (i < input.size()) {
         if (input[i] != AP_FRAME_START) {
             ++i;
+            ++stray;
             continue;
         }
         if (input.size() - i < static_cast<std::size_t>(AP_HEADER_SIZE))
@@ -147,6 +149,7 @@ void ap_receive_bytes(const uint8_t* bytes, std::size_t n)
         const std::size_t len = input[i + 2];
         if (len < static_cast<std::size_t>(AP_HEADER_SIZE) || len > static_cast<std::size_t>(AP_FRAME_SIZE)) {
             ++i;  // not a frame start after all
+            ++stray;
             continue;
         }
         if (input.size() - i < len)
@@ -159,6 +162,8 @@ void ap_receive_bytes(const uint8_t* bytes, std::size_t n)
         }
     }
     input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(i));
+    if (stray != 0)
+        transcript_note(("stray bytes from the PC: " + std::to_string(stray)).c_str());
 }
 
 void ap_buffer_reply(const watch_reply& r)

@@ -100,4 +100,48 @@ TEST(OutputExitStatus, FullDeviceAsStandardOutput)
     EXPECT_EQ(frames_of(r.wire, "pc>ap").back().bytes[1], AP_RESET);
 }
 
+// A tool started without one of its standard streams: the port does not
+// take the stream's place, so nothing meant for the console reaches the line
+// and no answer is read from it.
+struct stream_case {
+    const char* name;
+    int closed;
+    std::vector<std::string> command;
+};
+void PrintTo(const stream_case& c, std::ostream* os) { *os << c.name; }
+
+class ClosedStandardStream : public testing::TestWithParam<stream_case> {};
+
+TEST_P(ClosedStandardStream, LeavesTheLineToTheAccessPoint)
+{
+    const stream_case& c = GetParam();
+    sim_server sim;  // the command starts as its own child, streams and all
+    run_options o;
+    o.server = &sim;
+    o.command = c.command;
+    o.closed_stream = c.closed;
+    o.input = "y\ny\ny\n";  // unread when the standard input is closed
+    if (c.command[0] == "orv3param") {
+        o.stdout_tty = true;
+        o.cwd = make_temp_dir();
+        std::ofstream(o.cwd + "/ORV3PARAM.INI") << "[heq_info]\nheq_a=7\n";
+    }
+    run_result r = run_tool(o);
+    EXPECT_EQ(r.status, 0) << r.err;
+    sim.stop();
+    r.wire = sim.wire();
+    for (const wire_frame& f : frames_of(r.wire, "note"))
+        EXPECT_FALSE(has(f.note, "stray bytes")) << f.note;
+    EXPECT_EQ(closing_codes(r.wire), (std::vector<uint8_t>{AP_SYNC_SEND_COMMAND, AP_VAM_STOP, AP_RESET}));
+    // Without its input the HEQ tool hears no to every question.
+    if (c.closed == 0) {
+        EXPECT_EQ(watch_sendings(r.wire, CMD_WRITE_EXTRA1), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, ClosedStandardStream,
+                         testing::Values(stream_case{"Input", 0, {"orv3param"}}, stream_case{"Output", 1, {"orv3get"}},
+                                         stream_case{"Error", 2, {"orv3get"}}),
+                         [](const auto& i) { return std::string(i.param.name); });
+
 }  // namespace

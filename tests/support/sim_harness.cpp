@@ -294,6 +294,8 @@ run_result run_tool(const run_options& o)
             _exit(126);
         if (o.user != 0 && (setgid(o.user) != 0 || setuid(o.user) != 0))
             _exit(126);
+        if (o.closed_stream >= 0)
+            close(o.closed_stream);
         auto v = c_args(argv);
         execv(v[0], v.data());
         _exit(127);

@@ -76,6 +76,7 @@ struct run_options {
     // command itself, the wire is the server's transcript so far.
     const sim_server* server = nullptr;
     unsigned user = 0;  // run the command as this user id (0: unchanged)
+    int closed_stream = -1;  // a standard stream (0, 1 or 2) the command starts without
 };
 
 struct run_result {
