@@ -152,4 +152,30 @@ TEST(ReadDecimalTest, AsPercentD)
     }
 }
 
+// What the setter takes before its run: rows it matches, with values that
+// fit what the watch keeps; a value without digits keeps its row's rule.
+TEST(OptionRefusalTest, RangesAndUnknownArguments)
+{
+    const struct {
+        const char* arg;
+        bool taken;
+    } cases[] = {
+        {"tz=255", true},          {"tz=256", false},        {"tz=-1", true},
+        {"tz=-99999999999", true}, {"tz=4294967297", false}, {"Tz=300abc", false},
+        {"tz=", true},             {"tz=abc", true},         {"tempoff=32767", true},
+        {"tempoff=32768", false},  {"tempoff=-32768", true}, {"tempoff=-32769", false},
+        {"tempoff=x", true},       {"TEMPOFF=99999999999", false},
+        {"tzoff=99999", true},  // limited by its own rule
+        {"dst=7", true},           {"tzoffset=3", false},    {"tz5", false},
+        {"--help", false},         {"", false},
+    };
+    for (const auto& c : cases) {
+        const std::string why = option_refusal(c.arg);
+        EXPECT_EQ(why.empty(), c.taken) << "[" << c.arg << "] " << why;
+        if (!c.taken) {
+            EXPECT_NE(why.find(std::string("'") + c.arg + "'"), std::string::npos) << why;
+        }
+    }
+}
+
 }  // namespace
