@@ -1,5 +1,6 @@
 #include "platform/directory.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,10 +34,13 @@ file_read_result plat_read_file(const char* path, std::size_t max_size, std::str
     } else if (static_cast<unsigned long long>(st.st_size) > max_size) {
         r = {file_read::too_large, 0};
     } else {
-        // One byte more than allowed shows a file that grew since fstat.
-        text.resize(max_size + 1);
+        // One byte more than fstat gave shows a file that grew since; it is
+        // read on to its end or to one byte past the bound.
+        text.resize(static_cast<std::size_t>(st.st_size) + 1);
         std::size_t got = 0;
-        while (got < text.size()) {
+        while (got <= max_size) {
+            if (got == text.size())
+                text.resize(std::min(2 * text.size(), max_size + 1));
             const ssize_t n = read(fd, text.data() + got, text.size() - got);
             if (n < 0 && errno == EINTR)
                 continue;
