@@ -120,6 +120,17 @@ std::string option_refusal(const char* arg)
     return "'" + std::string(arg) + "': out of range (" + range + ")";
 }
 
+void reset_options()
+{
+    opt_tzoff = 0;
+    opt_tzoff_set = false;
+    opt_tempoff = 0;
+    opt_tempoff_set = false;
+    opt_tz = -1;
+    opt_tz_set = false;
+    opt_dst = -1;
+}
+
 int parse_options(int argc, char** argv)
 {
     int count = 0;

@@ -34,6 +34,9 @@ bool read_decimal(const char* text, int32_t& value);
 // without digits is taken: the row's handler has a rule for it).
 std::string option_refusal(const char* arg);
 
+// The settings as they are before any option is read.
+void reset_options();
+
 // Runs every argument after the program name through option_table; returns
 // how many handlers answered true (above 0: the temperature-offset mode).
 int parse_options(int argc, char** argv);

@@ -35,13 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     for (int i = 1; i < argc; ++i)
         all_taken = all_taken && option_refusal(argv[i]).empty();
 
-    opt_tzoff = 0;
-    opt_tzoff_set = false;
-    opt_tempoff = 0;
-    opt_tempoff_set = false;
-    opt_tz = -1;
-    opt_tz_set = false;
-    opt_dst = -1;
+    reset_options();
     const int count = parse_options(argc, argv.data());
     FUZZ_CHECK(opt_tzoff >= -96 && opt_tzoff <= 96);
     FUZZ_CHECK((count > 0) == opt_tempoff_set);

@@ -33,13 +33,7 @@ void PrintTo(const options_case& c, std::ostream* os) { *os << c.name; }
 settings parsed(std::vector<std::string> args)
 {
     // The settings are process-wide: every case starts from the initial values.
-    opt_tzoff = 0;
-    opt_tzoff_set = false;
-    opt_tempoff = 0;
-    opt_tempoff_set = false;
-    opt_tz = -1;
-    opt_tz_set = false;
-    opt_dst = -1;
+    reset_options();
     args.insert(args.begin(), "orv3set");
     std::vector<char*> argv;
     for (std::string& a : args)
