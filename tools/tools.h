@@ -7,16 +7,19 @@ inline constexpr int TOOL_DONE = 0;
 inline constexpr int TOOL_COMM_ERROR = -1;      // the watch or the access point stopped answering
 inline constexpr int READER_NO_LINK = -2;       // accuracy reader: no access point, or no link
 inline constexpr int TEMPOFF_NO_LINK = -3;      // temperature-offset mode: the same
+inline constexpr int TOOL_NO_READING = -4;      // too few clock samples pass the plausibility rule
 inline constexpr int TOOL_NOT_SET = -40;        // a written block did not read back
 inline constexpr int TOOL_REDIRECTED = -100;    // output redirected where a console is needed
 
 // ORV3GET: the watch's clock against the PC's UTC clock, and its blocks.
-// 0; -1 communication error; -2 access point not found or link not started.
+// 0; -1 communication error; -2 access point not found or link not started;
+// -4 no trustworthy reading.
 int accuracy_reader();
 
 // ORV3SET: the watch's clock to the PC's local time in three measured steps,
 // then its zone index, offset and DST rules; with a "tempoff=" option the
-// temperature-offset mode instead. 0, or the temperature-offset mode's code.
+// temperature-offset mode instead. 0; -4 a step gave no trustworthy reading
+// (no time sent from it); or the temperature-offset mode's code.
 int time_setter(int argc, char** argv);
 
 // Writes opt_tempoff into the watch and shows it before and after.
