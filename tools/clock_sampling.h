@@ -37,9 +37,9 @@ inline constexpr int64_t QUARTER_HOUR_MS = 15 * 60 * 1000;
 // PLAUSIBLE_DELAY_EXCESS_MS is not used; nor is one, of the rest, whose
 // difference lies more than PLAUSIBLE_DIFF_SPREAD_MS from their median. Radio
 // jitter and the tens of ms a busy host adds now and then stay well inside.
+// A pass gives a reading only when at least half its used records are usable.
 inline constexpr int64_t PLAUSIBLE_DELAY_EXCESS_MS = 100;
 inline constexpr int64_t PLAUSIBLE_DIFF_SPREAD_MS = 100;
-// A pass gives a reading only when at least half its used records are usable.
 
 inline constexpr char MSG_TOO_FEW_SAMPLES[] = "Too few usable clock samples for a reading!\n";
 inline constexpr char MSG_CLOCK_NOT_READY[] = "The watch's clock gave no reading!\n";
