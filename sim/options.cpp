@@ -5,13 +5,14 @@
 #include <string_view>
 
 #include "aplink/discovery.h"
+#include "orv3_version.h"
 #include "sim/sim.h"
 
 sim_config cfg;
 
 namespace {
 
-enum class kind { flag, integer, byte, number, text, fault, poke, bytes, answer, sync_delay, heq_field, memory_order };
+enum class kind { flag, integer, byte, number, text, fault, poke, bytes, answer, sync_delay, heq_field, memory_order, stall };
 
 struct option_row {
     const char* name;
@@ -25,12 +26,12 @@ const option_row OPTIONS[] = {
     {"description", kind::text, &cfg.description, "TEXT: the port's USB product string"},
     {"transcript", kind::text, &cfg.transcript_path, "FILE: write every frame with time stamps"},
     {"summary", kind::text, &cfg.summary_path, "FILE: the closing summary (standard error)"},
-    {"ap-refuse", kind::fault, &cfg.refuse, "STATUS[@CODE]: reply with this status instead of 6"},
-    {"ap-silent", kind::fault, &cfg.silent, "1[@CODE]: send no reply"},
-    {"ap-short", kind::fault, &cfg.short_reply, "N[@CODE]: send only the first N reply bytes"},
-    {"ap-late", kind::fault, &cfg.late, "MS[@CODE]: send the reply MS ms late"},
-    {"ap-stray", kind::fault, &cfg.stray, "N[@CODE]: send N garbage bytes before the reply"},
-    {"ap-header", kind::fault, &cfg.header, "V[@CODE]: send V as reply bytes 0 and 2"},
+    {"ap-refuse", kind::fault, &cfg.refuse, "STATUS[@CODE][:N]: reply with this status instead of 6"},
+    {"ap-silent", kind::fault, &cfg.silent, "1[@CODE][:N]: send no reply"},
+    {"ap-short", kind::fault, &cfg.short_reply, "BYTES[@CODE][:N]: send only the first BYTES reply bytes"},
+    {"ap-late", kind::fault, &cfg.late, "MS[@CODE][:N]: send the reply MS ms late"},
+    {"ap-stray", kind::fault, &cfg.stray, "BYTES[@CODE][:N]: send BYTES garbage bytes before the reply"},
+    {"ap-header", kind::fault, &cfg.header, "V[@CODE][:N]: send V as reply bytes 0 and 2"},
     {"hangup-after", kind::integer, &cfg.hangup_after, "K: answer K frames, then vanish"},
     {"flash-lost", kind::flag, &cfg.flash_lost, ": lose the frame with the flash store: no reply, flash unchanged"},
     {"ap-value", kind::byte, &cfg.ap_value, "V: value byte of status and get replies (0)"},
@@ -44,6 +45,7 @@ const option_row OPTIONS[] = {
     {"not-ready", kind::integer, &cfg.not_ready, "N: answer the first N clock reads CLOCK_NOT_READY"},
     {"subsec-flag", kind::flag, &cfg.subsec_flag, ": set bit 15 of every sub-second count"},
     {"clock-minute", kind::integer, &cfg.clock_minute, "V: every clock reading says minute V (60 on: out of range)"},
+    {"clock-stall", kind::stall, nullptr, "MS:K[-L],...: replies to clock reads K (to L), from 1, reach the buffer MS ms late"},
     {"silent-after", kind::integer, &cfg.silent_after, "K: answer K commands, then fall silent"},
     {"answer-on", kind::answer, nullptr, "CODE:N: answer command CODE only from its N-th sending"},
     {"wrong-tag", kind::integer, &cfg.wrong_tag, "K: the first K tagged replies carry a wrong tag"},
@@ -120,14 +122,41 @@ bool apply(const option_row& o, std::string_view value, bool has_value)
         return has_value;
     case kind::fault: {
         auto& f = *static_cast<sim_ap_fault*>(o.target);
-        const auto at = value.find('@');
+        const auto colon = value.find(':');
+        long times = -1;
+        if (colon != std::string_view::npos && (!parse_long(value.substr(colon + 1), times) || times < 1))
+            return false;
+        const std::string_view head = value.substr(0, colon);
+        const auto at = head.find('@');
         long code = -1;
-        if (!parse_long(value.substr(0, at), n) || n < 0 ||
-            (at != std::string_view::npos && !parse_long(value.substr(at + 1), code)))
+        if (!parse_long(head.substr(0, at), n) || n < 0 ||
+            (at != std::string_view::npos && !parse_long(head.substr(at + 1), code)))
             return false;
         f.value = static_cast<int>(n);
         f.code = static_cast<int>(code);
+        f.times = static_cast<int>(times);
         return true;
+    }
+    case kind::stall: {
+        const auto colon = value.find(':');
+        if (colon == std::string_view::npos || !parse_long(value.substr(0, colon), n) || n < 0)
+            return false;
+        cfg.clock_stall_ms = static_cast<int>(n);
+        cfg.clock_stall_reads.clear();
+        std::string_view rest = value.substr(colon + 1);
+        while (!rest.empty()) {
+            const std::string_view item = rest.substr(0, rest.find(','));
+            const auto dash = item.find('-');
+            long first = 0, last = 0;
+            if (!parse_long(item.substr(0, dash), first) || first < 1)
+                return false;
+            last = first;
+            if (dash != std::string_view::npos && (!parse_long(item.substr(dash + 1), last) || last < first))
+                return false;
+            cfg.clock_stall_reads.emplace_back(static_cast<int>(first), static_cast<int>(last));
+            rest = item.size() < rest.size() ? rest.substr(item.size() + 1) : std::string_view{};
+        }
+        return !cfg.clock_stall_reads.empty();
     }
     case kind::poke: {
         const auto c1 = value.find(':');
@@ -202,20 +231,36 @@ bool apply(const option_row& o, std::string_view value, bool has_value)
 
 }  // namespace
 
+namespace {
+
+// The value an option takes, as its help text names it: "MS" of "MS: ...".
+std::string value_name(const option_row& o)
+{
+    const std::string_view help = o.help;
+    return std::string(help.substr(0, help.find(": ")));
+}
+
+}  // namespace
+
 void sim_usage(FILE* out)
 {
     std::fprintf(out,
                  "usage: orv3sim [options] [-- COMMAND [ARGS]]\n"
+                 "       orv3sim --help | -h | --version\n\n"
                  "Simulates the access point and a watch in sync mode on a pseudo-terminal.\n"
                  "With a command: runs it against the simulator and exits with its status.\n"
-                 "Without: serves until interrupted and prints the value of %s.\n\n",
+                 "Without: serves until interrupted and prints the value of %s.\n"
+                 "An access point fault with :N applies to the first N replies it matches.\n"
+                 "No real watch is touched. Exit status: the command's; 2 for a bad option\n"
+                 "or when the simulator cannot start; 0 when serving ends.\n\n"
+                 "Options, each as --name=VALUE or --name VALUE:\n",
                  "ORV3_SYSROOT");
     // Each help text is "ARG: what it does", or ": what it does" for a flag.
     for (const option_row& o : OPTIONS) {
         const std::string_view help = o.help;
-        const auto colon = help.find(": ");
-        const std::string arg = o.name + (colon == 0 ? std::string() : "=" + std::string(help.substr(0, colon)));
-        std::fprintf(out, "  --%-30s %s\n", arg.c_str(), std::string(help.substr(colon + 2)).c_str());
+        const std::string value = value_name(o);
+        const std::string arg = o.name + (value.empty() ? std::string() : "=" + value);
+        std::fprintf(out, "  --%-30s %s\n", arg.c_str(), std::string(help.substr(value.size() + 2)).c_str());
     }
 }
 
@@ -226,18 +271,26 @@ int sim_parse_options(int argc, char** argv)
         std::string_view arg = argv[i];
         if (arg == "--")
             return i + 1;
-        if (arg == "--help" || arg == "-h") {
-            sim_usage(stdout);
-            std::exit(0);
+        if (arg == "--help" || arg == "-h" || arg == "--version") {
+            if (argc != 2) {
+                std::fprintf(stderr, "orv3sim: '%s' is given alone\n", argv[i]);
+                return -1;
+            }
+            if (arg == "--version")
+                std::printf("orv3sim %s\n", ORV3_VERSION);
+            else
+                sim_usage(stdout);
+            std::exit(std::fflush(stdout) == 0 ? 0 : 2);
         }
         if (arg.substr(0, 2) != "--") {
-            std::fprintf(stderr, "orv3sim: unexpected argument '%s' (a command follows \"--\")\n", argv[i]);
+            std::fprintf(stderr, "orv3sim: unexpected argument '%s' (a command follows \"--\"; see --help)\n", argv[i]);
             return -1;
         }
         arg.remove_prefix(2);
         const auto eq = arg.find('=');
         const std::string_view name = arg.substr(0, eq);
-        const std::string_view value = eq == std::string_view::npos ? std::string_view{} : arg.substr(eq + 1);
+        std::string_view value = eq == std::string_view::npos ? std::string_view{} : arg.substr(eq + 1);
+        bool has_value = eq != std::string_view::npos;
         const option_row* row = nullptr;
         for (const option_row& o : OPTIONS)
             if (name == o.name)
@@ -247,8 +300,19 @@ int sim_parse_options(int argc, char** argv)
                          static_cast<int>(name.size()), name.data());
             return -1;
         }
-        if (!apply(*row, value, eq != std::string_view::npos)) {
-            std::fprintf(stderr, "orv3sim: bad value for --%s: '%.*s'\n", row->name,
+        // "--name value" as well as "--name=value"; a value never starts
+        // with "--", so a forgotten value does not swallow the next option.
+        if (!has_value && row->k != kind::flag) {
+            if (i + 1 >= argc || std::string_view(argv[i + 1]).substr(0, 2) == "--") {
+                std::fprintf(stderr, "orv3sim: --%s needs a value: --%s=%s or --%s %s\n", row->name, row->name,
+                             value_name(*row).c_str(), row->name, value_name(*row).c_str());
+                return -1;
+            }
+            value = argv[++i];
+            has_value = true;
+        }
+        if (!apply(*row, value, has_value)) {
+            std::fprintf(stderr, "orv3sim: bad value for --%s: '%.*s' (see --help)\n", row->name,
                          static_cast<int>(value.size()), value.data());
             return -1;
         }

@@ -23,6 +23,13 @@ void prepare_console()
     output_redirected = plat_stdout_redirected();
 }
 
+int interrupted_exit(const char* undone)
+{
+    const int signo = plat_interrupt_signal();
+    std::fprintf(stderr, "\nInterrupted by %s: %s\n", plat_signal_name(signo), undone);
+    return TOOL_SIGNAL_BASE + signo;
+}
+
 int exit_status_after_output(int code)
 {
     const bool flushed = std::fflush(stdout) == 0;

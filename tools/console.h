@@ -9,6 +9,11 @@ extern bool output_redirected;    // standard output is not a console
 // output is redirected. Runs once, before any tool.
 void prepare_console();
 
+// For a run ended by a signal, after its closing: one line on the standard
+// error stream, "Interrupted by SIGINT: " and what was left undone; the
+// result is 128 + the signal's number.
+int interrupted_exit(const char* undone);
+
 // The tool's code as the exit status, once the standard output is flushed:
 // when a write or the flush failed, the results are lost; that is said on
 // the standard error stream and a code of 0 becomes -6.

@@ -175,6 +175,7 @@ int time_setter(int argc, char** argv)
         return TOOL_NO_LINK;
 
     int32_t correction = 0;
+    int code = TOOL_DONE;
     bool done = false;  // all three steps, "DONE!" printed
     int sent = 0;       // time commands sent, SETTER_STEPS once the zone went too
     plat_tone(4000, SETTER_TONE_MS);
@@ -206,10 +207,13 @@ int time_setter(int argc, char** argv)
             else
                 print_both(MSG_TOO_FEW_SAMPLES);
             std::fflush(stdout);
-            // A step that measured nothing sends nothing on a guess.
+            // A step that measured nothing sends nothing on a guess; one whose
+            // samples fail the plausibility rule ends the run.
             const bool complete = measured && sampling == sampling_end::complete;
             if (run_interrupted())
                 break;
+            if (!measured && sampling == sampling_end::complete && status == AP_SYNC_REPLY_WAITING)
+                code = TOOL_NO_READING;
             if (step < 2 && status == AP_SYNC_REPLY_WAITING && complete) {
                 if (step == 1)
                     correction = second_step_correction(fw, stats.average_diff);
@@ -232,8 +236,9 @@ int time_setter(int argc, char** argv)
         close_access_point();
         return interrupted_exit(UNDONE[sent]);
     }
-    int code = TOOL_DONE;
-    if (!done) {
+    // Stopped short without a reading to blame: the watch or the access
+    // point stopped answering.
+    if (!done && code == TOOL_DONE) {
         print_both(MSG_COMM_ERROR);
         code = TOOL_COMM_ERROR;
     }

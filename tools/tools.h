@@ -7,23 +7,25 @@ inline constexpr int TOOL_DONE = 0;
 inline constexpr int TOOL_COMM_ERROR = -1;      // the watch or the access point stopped answering
 inline constexpr int TOOL_NO_LINK = -2;         // no access point, port not opened, or link not started
 inline constexpr int TEMPOFF_NO_LINK = -3;      // temperature-offset mode: the same
-inline constexpr int TOOL_NO_READING = -4;      // too few trustworthy clock samples
+inline constexpr int TOOL_NO_READING = -4;      // too few clock samples pass the plausibility rule
 inline constexpr int TOOL_NO_PARAM_FILE = -5;   // parameter file missing or unusable
-inline constexpr int TOOL_OUTPUT_FAILED = -6;   // results could not be written
+inline constexpr int TOOL_OUTPUT_FAILED = -6;   // standard output could not be written
 inline constexpr int TOOL_NOT_SET = -40;        // a written block did not read back
 inline constexpr int TOOL_REDIRECTED = -100;    // output redirected where a console is needed
-inline constexpr int TOOL_USAGE = 2;            // unknown argument or value out of range; nothing opened
-inline constexpr int TOOL_INTERRUPTED = 128;    // plus the number of the signal that ended the run
+inline constexpr int TOOL_USAGE = 2;            // an argument not taken or out of range; nothing opened
+inline constexpr int TOOL_SIGNAL_BASE = 128;    // 128 + N: ended by signal N
 
 // ORV3GET: the watch's clock against the PC's UTC clock, and its blocks.
-// 0; -1 communication error; -2 access point not found or link not started.
+// 0; -1 communication error; -2 access point not found or link not started;
+// -4 no trustworthy reading.
 int accuracy_reader();
 
 // ORV3SET: the watch's clock to the PC's local time in three measured steps,
 // then its zone index, offset and DST rules; with a "tempoff=" option the
 // temperature-offset mode instead. 0; -1 the watch or the access point
 // stopped answering before the time was set; -2 access point not found or
-// link not started; or the temperature-offset mode's code.
+// link not started; -4 a step gave no trustworthy reading (no time sent from
+// it); or the temperature-offset mode's code.
 int time_setter(int argc, char** argv);
 
 // Writes opt_tempoff into the watch and shows it before and after.

@@ -11,7 +11,6 @@
 #include "watchlink/exchange.h"
 
 namespace {
-constexpr int EXIT_BY_SIGNAL = 128;
 constexpr unsigned long AP_BAUD = 115200;
 constexpr unsigned short AP_OPEN_ARG = 30;
 constexpr int PORT_NAME_SIZE = 32;
@@ -96,10 +95,3 @@ void close_access_point()
 }
 
 bool run_interrupted() { return plat_interrupt_signal() != 0; }
-
-int interrupted_exit(const char* undone)
-{
-    const int signo = plat_interrupt_signal();
-    std::fprintf(stderr, "\nInterrupted by %s: %s\n", plat_signal_name(signo), undone);
-    return EXIT_BY_SIGNAL + signo;
-}

@@ -62,7 +62,3 @@ void close_access_point();
 // True once a signal asked the run to end; the tools look between exchanges
 // and go to their closing without starting more work.
 bool run_interrupted();
-// For an interrupted run, after its closing: one line on the standard error
-// stream, "Interrupted by SIGINT: " and what was left undone; the result is
-// 128 + the signal's number.
-int interrupted_exit(const char* undone);

@@ -1,13 +1,10 @@
 #include "platform/interrupt.h"
 
 #include <csignal>
-#include <unistd.h>
 
 namespace {
 
 volatile sig_atomic_t caught = 0;
-
-constexpr int EXIT_BY_SIGNAL = 128;
 
 struct signal_row {
     int signo;
@@ -24,7 +21,9 @@ void on_interrupt(int signo)
     // Writes to a pipe that is gone keep raising SIGPIPE while the run closes.
     if (signo == SIGPIPE)
         return;
-    _exit(EXIT_BY_SIGNAL + signo);
+    // Ended by the signal itself, once the handler returns.
+    signal(signo, SIG_DFL);
+    raise(signo);
 }
 
 }  // namespace
