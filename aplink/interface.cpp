@@ -7,6 +7,10 @@
 #include "aplink/serial.h"
 #include "platform/sleep.h"
 
+static_assert(QXAP_VERSION_MAJOR == QXAP_PROJECT_VERSION_MAJOR && QXAP_VERSION_MINOR == QXAP_PROJECT_VERSION_MINOR &&
+                  QXAP_VERSION_PATCH == QXAP_PROJECT_VERSION_PATCH,
+              "qxap.h's version macros and the project version differ");
+
 namespace {
 
 constexpr int SLOT = 0;

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include "aplink/qxap.h"
-#include "platform/port_list.h"
 #include "tests/support/sim_harness.h"
 
 namespace {
@@ -110,7 +109,7 @@ TEST(QxLibrary, DrivesTheAccessPointOnItsOwn)
     unsigned char port = 0;
     ASSERT_TRUE(QX_GetCOM(port));
     char path[64];
-    std::snprintf(path, sizeof path, PLAT_PORT_PATH_FORMAT, port);
+    std::snprintf(path, sizeof path, QXAP_PORT_PATH_FORMAT, port);
     ASSERT_TRUE(QX_OpenCOM(path, 115200, 30, false, false));
     unsigned short status = 0;
     EXPECT_TRUE(QX_GetStatus(status));

@@ -9,7 +9,6 @@
 
 #include "aplink/ap_commands.h"
 #include "aplink/qxap.h"
-#include "platform/port_list.h"
 #include "tests/support/sim_harness.h"
 
 struct linked_watch {
@@ -21,7 +20,7 @@ struct linked_watch {
         char path[32] = {};
         if (!QX_GetCOM(port))
             throw std::runtime_error("no simulated access point");
-        std::snprintf(path, sizeof path, PLAT_PORT_PATH_FORMAT, port);
+        std::snprintf(path, sizeof path, QXAP_PORT_PATH_FORMAT, port);
         if (!QX_OpenCOM(path, 115200, 30, false, false) || !QX_VAM_Start())
             throw std::runtime_error("simulated access point not opened");
     }
