@@ -32,10 +32,6 @@ bool fetch_block(int n, block_fetch style, info_blocks& blocks, uint16_t& status
     return ok;
 }
 
-int8_t s8(const watch_reply& b, int pos) { return static_cast<int8_t>(b[pos]); }
-int16_t s16(const watch_reply& b, int pos) { return static_cast<int16_t>(get_u16(b.data(), pos)); }
-int32_t s32(const watch_reply& b, int pos) { return static_cast<int32_t>(get_u32(b.data(), pos)); }
-
 }  // namespace
 
 bool fw_has_extra4(uint8_t kind, uint8_t version, uint8_t variant)
@@ -56,14 +52,6 @@ firmware_id identify_firmware(const watch_reply& extra3)
     fw.subsec_offset = fw.kind == FW_KIND_CC ? CLOCK_POS_SUBSEC_CC : CLOCK_POS_SUBSEC;
     fw.has_extra4 = fw_has_extra4(fw.kind, fw.version, fw.variant);
     return fw;
-}
-
-int32_t get_s24(const uint8_t* f, int pos)
-{
-    uint32_t v = f[pos] | f[pos + 1] << 8 | uint32_t{f[pos + 2]} << 16;
-    if (v & 0x800000)
-        v |= 0xFF000000;
-    return static_cast<int32_t>(v);
 }
 
 bool read_info_blocks(block_fetch style, info_blocks& blocks, firmware_id& fw, uint16_t& status)
@@ -89,27 +77,27 @@ bool read_info_blocks(block_fetch style, info_blocks& blocks, firmware_id& fw, u
 void print_info_blocks(const info_blocks& blocks, const firmware_id& fw)
 {
     const watch_reply& e0 = blocks[0];
-    std::printf("extra0 info %02x %02x %02x %02x %d %d\n", e0[2], e0[3], e0[4], e0[5], s8(e0, 1),
-                s16(e0, EXTRA0_POS_TEMPOFF));
+    std::printf("extra0 info %02x %02x %02x %02x %d %d\n", e0[2], e0[3], e0[4], e0[5], get_s8(e0.data(), 1),
+                get_s16(e0.data(), EXTRA0_POS_TEMPOFF));
     const watch_reply& e1 = blocks[1];
-    std::printf("extra1 info %d %d %d %d %d\n", s16(e1, EXTRA1_POS_HEQ_TEMP_OFFSET), s32(e1, EXTRA1_POS_HEQ_A),
-                s32(e1, EXTRA1_POS_HEQ_B), s32(e1, EXTRA1_POS_HEQ_C), s8(e1, EXTRA1_POS_INHIBITION));
+    std::printf("extra1 info %d %d %d %d %d\n", get_s16(e1.data(), EXTRA1_POS_HEQ_TEMP_OFFSET), get_s32(e1.data(), EXTRA1_POS_HEQ_A),
+                get_s32(e1.data(), EXTRA1_POS_HEQ_B), get_s32(e1.data(), EXTRA1_POS_HEQ_C), get_s8(e1.data(), EXTRA1_POS_INHIBITION));
     const watch_reply& e2 = blocks[2];
     std::printf("extra2 info %u %u %d %d %02x %d\n", get_u32(e2.data(), 4), get_u32(e2.data(), 8),
-                s16(e2, EXTRA2_POS_T2_B), s16(e2, EXTRA2_POS_T2_A5), e2[EXTRA2_POS_TC_FLAGS],
-                s8(e2, EXTRA2_POS_ZONE_OFFSET));
+                get_s16(e2.data(), EXTRA2_POS_T2_B), get_s16(e2.data(), EXTRA2_POS_T2_A5), e2[EXTRA2_POS_TC_FLAGS],
+                get_s8(e2.data(), EXTRA2_POS_ZONE_OFFSET));
 
     char month_name[MONTH_NAME_SIZE] = "month";
     if (!plat_month_name(fw.month, month_name, sizeof month_name))
         std::strcpy(month_name, "month");
     const watch_reply& e3 = blocks[3];
-    std::printf("extra3 info %d %d %02x %02x %d firmware: %02x %02x %d [%s %d] %d  %s\n", s32(e3, 4), s32(e3, 8),
+    std::printf("extra3 info %d %d %02x %02x %d firmware: %02x %02x %d [%s %d] %d  %s\n", get_s32(e3.data(), 4), get_s32(e3.data(), 8),
                 get_u16(e3.data(), 2), e3[16], e3[1], fw.kind, fw.flags, fw.version, month_name, fw.day,
                 fw.variant, fw.clock_8mhz ? "[ 8 MHz]" : "[12 MHz]");
     if (fw.has_extra4) {
         const watch_reply& e4 = blocks[4];
-        std::printf("extra4 info %02x %d %d %d %d %d %d  %d\n", e4[1], s16(e4, 2), s16(e4, 4), s16(e4, 6),
-                    s16(e4, 8), get_u16(e4.data(), EXTRA4_POS_A_OFF), s16(e4, EXTRA4_POS_A_DAY),
+        std::printf("extra4 info %02x %d %d %d %d %d %d  %d\n", e4[1], get_s16(e4.data(), 2), get_s16(e4.data(), 4), get_s16(e4.data(), 6),
+                    get_s16(e4.data(), 8), get_u16(e4.data(), EXTRA4_POS_A_OFF), get_s16(e4.data(), EXTRA4_POS_A_DAY),
                     get_s24(e4.data(), EXTRA4_POS_S24));
     }
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "aplink/ap_commands.h"
+#include "platform/bytes.h"
 
 // The access point carries the watch's frames in its SYNC commands.
 inline constexpr int WATCH_FRAME_SIZE = AP_WATCH_FRAME_SIZE;
@@ -134,17 +135,6 @@ inline constexpr int MEMORY_REPLY_POS_INDEX = 1;
 inline constexpr int MEMORY_REPLY_POS_DATA = 3;
 inline constexpr int MEMORY_BLOCK_SIZE = 16;
 
-// Memory block indices are big-endian.
-inline constexpr uint16_t get_be16(const uint8_t* f, int pos)
-{
-    return static_cast<uint16_t>(f[pos] << 8 | f[pos + 1]);
-}
-inline constexpr void put_be16(uint8_t* f, int pos, uint16_t v)
-{
-    f[pos] = static_cast<uint8_t>(v >> 8);
-    f[pos + 1] = static_cast<uint8_t>(v);
-}
-
 // The ten HEQ parameters in the information blocks, in the order of the
 // parameter record; the names are the keys of the parameter file.
 struct heq_field {
@@ -167,36 +157,3 @@ inline constexpr std::array<heq_field, HEQ_FIELD_COUNT> HEQ_FIELDS = {{
     {"a_off", 4, EXTRA4_POS_A_OFF, 2, false},
     {"a_day", 4, EXTRA4_POS_A_DAY, 2, true},
 }};
-
-// Little-endian fields of a frame.
-inline constexpr uint16_t get_u16(const uint8_t* f, int pos)
-{
-    return static_cast<uint16_t>(f[pos] | f[pos + 1] << 8);
-}
-inline constexpr uint32_t get_u32(const uint8_t* f, int pos)
-{
-    return f[pos] | f[pos + 1] << 8 | f[pos + 2] << 16 | uint32_t{f[pos + 3]} << 24;
-}
-inline constexpr void put_u16(uint8_t* f, int pos, uint16_t v)
-{
-    f[pos] = static_cast<uint8_t>(v);
-    f[pos + 1] = static_cast<uint8_t>(v >> 8);
-}
-inline constexpr void put_u32(uint8_t* f, int pos, uint32_t v)
-{
-    put_u16(f, pos, static_cast<uint16_t>(v));
-    put_u16(f, pos + 2, static_cast<uint16_t>(v >> 16));
-}
-// A little-endian field of 1 to 4 bytes, as raw bits.
-inline constexpr uint32_t get_le(const uint8_t* f, int pos, int size)
-{
-    uint32_t v = 0;
-    for (int i = size; i-- > 0;)
-        v = v << 8 | f[pos + i];
-    return v;
-}
-inline constexpr void put_le(uint8_t* f, int pos, int size, uint32_t v)
-{
-    for (int i = 0; i < size; ++i, v >>= 8)
-        f[pos + i] = static_cast<uint8_t>(v);
-}
