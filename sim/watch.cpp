@@ -14,6 +14,7 @@ namespace {
 
 bool in_sync = false;
 int commands = 0;  // received in sync mode
+int clock_reads = 0;  // clock commands answered
 std::map<int, int> sendings;
 int wrong_tags_left = 0;
 bool dst_rules_set = false;
@@ -167,7 +168,7 @@ void sim_watch_enter_sync()
     sim_transcript_note("watch enters sync mode");
 }
 
-void sim_watch_send(const watch_reply& r)
+void sim_watch_send(const watch_reply& r, int64_t held_ns)
 {
     watch_reply out = r;
     // Clock and memory replies carry data in byte 18, not a tag.
@@ -180,7 +181,7 @@ void sim_watch_send(const watch_reply& r)
     const int copies = out[POS_CODE] == sim_settings.repeat_code ? 2 : 1;
     for (int i = 0; i < copies; ++i) {
         sim_event e;
-        e.at = plat_monotonic_ns() + sim_radio_delay_ns();
+        e.at = plat_monotonic_ns() + held_ns + sim_radio_delay_ns();
         e.kind = sim_event_kind::to_buffer;
         e.epoch = sim_link_epoch;
         e.bytes.assign(out.begin(), out.end());
@@ -205,7 +206,10 @@ void sim_watch_receive(const watch_command& cmd)
         watch_reply r{};
         r[POS_CODE] = code;
         sim_watch_clock_reply(r);
-        sim_watch_send(r);
+        ++clock_reads;
+        const bool stalled = std::any_of(sim_settings.clock_stall_reads.begin(), sim_settings.clock_stall_reads.end(),
+                                         [](const auto& k) { return clock_reads >= k.first && clock_reads <= k.second; });
+        sim_watch_send(r, stalled ? int64_t{sim_settings.clock_stall_ms} * 1000000 : 0);
         break;
     }
     case CMD_READ_EXTRA0:
