@@ -28,15 +28,6 @@ std::string command_output(const std::string& cmd)
     return out;
 }
 
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> v;
-    std::size_t start = 0;
-    for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
-        v.push_back(text.substr(start, nl - start));
-    return v;
-}
-
 TEST(QxLibrary, ExportsExactlyThePublicFunctions)
 {
     const std::set<std::string> expected = {
@@ -66,7 +57,7 @@ TEST(QxLibrary, ExportsExactlyThePublicFunctions)
     // "<address> <type> <name>@@<version>"; the version node itself is an
     // absolute symbol without a version.
     std::set<std::string> functions, others, nodes, versions;
-    const auto out = lines(command_output("nm -D --defined-only -C " + LIBRARY));
+    const auto out = lines_of(command_output("nm -D --defined-only -C " + LIBRARY));
     ASSERT_FALSE(out.empty()) << "nm found nothing in " << LIBRARY;
     for (const std::string& l : out) {
         const auto type_at = l.find(' ');

@@ -1,4 +1,4 @@
-#include "tests/aplink/ap_session.h"
+#include "tests/support/ap_session.h"
 
 #include <cstdio>
 #include <dirent.h>
