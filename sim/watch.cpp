@@ -58,8 +58,8 @@ void default_blocks()
         sim_watch_blocks[n][POS_TAG] = BLOCK_TAG[n];
     }
     uint8_t* b = sim_watch_blocks[0].data();
-    b[1] = 0x05;
-    b[2] = 0x12, b[3] = 0x34, b[4] = 0x56, b[5] = 0x78;
+    b[EXTRA0_POS_PRINTED_S8] = 0x05;
+    put_u32(b, EXTRA0_POS_PRINTED_HEX, 0x78563412);  // 12 34 56 78
     put_u16(b, EXTRA0_POS_TEMPOFF, 3);
 
     b = sim_watch_blocks[1].data();
@@ -73,32 +73,32 @@ void default_blocks()
     b[EXTRA2_POS_ZONE_OFFSET] = 4;
     b[EXTRA2_POS_ZONE_INDEX] = 21;
     b[EXTRA2_POS_DST_MODE] = 1;
-    put_u32(b, 4, 100000);
-    put_u32(b, 8, 200000);
+    put_u32(b, EXTRA2_POS_PRINTED_U32, 100000);
+    put_u32(b, EXTRA2_POS_PRINTED_U32 + 4, 200000);
     put_u16(b, EXTRA2_POS_T2_B, static_cast<uint16_t>(-12));
     put_u16(b, EXTRA2_POS_T2_A5, 34);
     b[EXTRA2_POS_TC_FLAGS] = 128;
 
     b = sim_watch_blocks[3].data();
-    b[1] = 7;
-    put_u16(b, 2, 0x1234);
-    put_u32(b, 4, 123456);
-    put_u32(b, 8, static_cast<uint32_t>(-654321));
+    b[EXTRA3_POS_PRINTED_U8] = 7;
+    put_u16(b, EXTRA3_POS_PRINTED_HEX16, 0x1234);
+    put_u32(b, EXTRA3_POS_PRINTED_S32, 123456);
+    put_u32(b, EXTRA3_POS_PRINTED_S32 + 4, static_cast<uint32_t>(-654321));
     b[EXTRA3_POS_FW_KIND] = sim_settings.fw_kind;
     b[EXTRA3_POS_FW_FLAGS] = sim_settings.fw_flags;
     b[EXTRA3_POS_FW_VERSION_MONTH] = static_cast<uint8_t>(sim_settings.fw_version << 4 | (sim_settings.fw_month & 0x0F));
     b[EXTRA3_POS_FW_DAY_VARIANT] = static_cast<uint8_t>((sim_settings.fw_day - 1) << 3 | (sim_settings.fw_variant & 0x07));
-    b[16] = 0x42;
+    b[EXTRA3_POS_PRINTED_HEX] = 0x42;
 
     b = sim_watch_blocks[4].data();
-    b[1] = 0x21;
-    put_u16(b, 2, 10);
-    put_u16(b, 4, static_cast<uint16_t>(-20));
-    put_u16(b, 6, 30);
-    put_u16(b, 8, static_cast<uint16_t>(-40));
+    b[EXTRA4_POS_PRINTED_HEX] = 0x21;
+    put_u16(b, EXTRA4_POS_PRINTED_S16, 10);
+    put_u16(b, EXTRA4_POS_PRINTED_S16 + 2, static_cast<uint16_t>(-20));
+    put_u16(b, EXTRA4_POS_PRINTED_S16 + 4, 30);
+    put_u16(b, EXTRA4_POS_PRINTED_S16 + 6, static_cast<uint16_t>(-40));
     put_u16(b, EXTRA4_POS_A_OFF, 1000);
     put_u16(b, EXTRA4_POS_A_DAY, static_cast<uint16_t>(-5));
-    b[14] = 0xFE, b[15] = 0xFF, b[16] = 0xFF;  // -2 as 24 bits
+    put_le(b, EXTRA4_POS_S24, 3, static_cast<uint32_t>(-2));
 
     for (const sim_poke& p : sim_settings.pokes)
         std::copy(p.bytes.begin(), p.bytes.end(), sim_watch_blocks[p.block].begin() + p.offset);

@@ -64,7 +64,9 @@ inline constexpr unsigned SUBSEC_PER_SECOND = 32768;
 inline constexpr uint16_t SUBSEC_FLAG = 0x8000;  // bit 15: not part of the count
 
 // extra0.
-inline constexpr int EXTRA0_POS_TEMPOFF = 6;  // signed 16-bit
+inline constexpr int EXTRA0_POS_PRINTED_S8 = 1;   // signed 8-bit, printed
+inline constexpr int EXTRA0_POS_PRINTED_HEX = 2;  // four bytes, printed in hex
+inline constexpr int EXTRA0_POS_TEMPOFF = 6;      // signed 16-bit
 // CMD_WRITE_EXTRA0 time command.
 inline constexpr int TIME_POS_SUBSEC = 8;
 inline constexpr int TIME_POS_HOUR = 10;
@@ -88,6 +90,7 @@ inline constexpr uint8_t SELECT_EXTRA1 = 0x3E;
 inline constexpr int EXTRA2_POS_ZONE_OFFSET = 1;  // signed, quarter hours
 inline constexpr int EXTRA2_POS_ZONE_INDEX = 2;
 inline constexpr int EXTRA2_POS_DST_MODE = 3;
+inline constexpr int EXTRA2_POS_PRINTED_U32 = 4;  // two unsigned 32-bit values, printed
 inline constexpr int EXTRA2_POS_T2_B = 12;      // signed 16-bit
 inline constexpr int EXTRA2_POS_T2_A5 = 14;     // signed 16-bit
 inline constexpr int EXTRA2_POS_TC_FLAGS = 16;  // unsigned 8-bit
@@ -97,6 +100,10 @@ inline constexpr uint8_t SELECT_ZONE_INDEX = 0x40;
 inline constexpr uint8_t SELECT_DST_MODE = 0x80;
 
 // extra3: firmware identification.
+inline constexpr int EXTRA3_POS_PRINTED_U8 = 1;     // printed in decimal
+inline constexpr int EXTRA3_POS_PRINTED_HEX16 = 2;  // unsigned 16-bit, printed in hex
+inline constexpr int EXTRA3_POS_PRINTED_S32 = 4;    // two signed 32-bit values, printed
+inline constexpr int EXTRA3_POS_PRINTED_HEX = 16;   // printed in hex
 inline constexpr int EXTRA3_POS_FW_KIND = 12;
 inline constexpr int EXTRA3_POS_FW_FLAGS = 13;
 inline constexpr int EXTRA3_POS_FW_VERSION_MONTH = 14;  // version << 4 | month (0 = January)
@@ -113,6 +120,8 @@ inline constexpr uint8_t ACTION_RESET = 0xA5;
 inline constexpr uint8_t SELECT_EXTRA3 = 0x04;
 
 // extra4.
+inline constexpr int EXTRA4_POS_PRINTED_HEX = 1;  // printed in hex
+inline constexpr int EXTRA4_POS_PRINTED_S16 = 2;  // four signed 16-bit values, printed
 inline constexpr int EXTRA4_POS_A_OFF = 10;  // unsigned 16-bit
 inline constexpr int EXTRA4_POS_A_DAY = 12;  // signed 16-bit
 inline constexpr int EXTRA4_POS_S24 = 14;    // signed 24-bit
