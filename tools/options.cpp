@@ -18,7 +18,6 @@ namespace {
 
 constexpr int32_t TZOFF_LIMIT_MIN = 1440;  // minutes either side of UTC
 constexpr int32_t MINUTES_PER_QUARTER = 15;
-constexpr int32_t DST_AUTOMATIC = -1;
 
 bool tzoff_handler(const char* value)
 {
