@@ -213,7 +213,7 @@ void sim_usage(FILE* out)
     for (const option_row& o : OPTIONS) {
         const std::string_view help = o.help;
         const auto colon = help.find(": ");
-        const std::string arg = o.name + (colon == 0 ? std::string() : "=" + std::string(help.substr(0, colon)));
+        const std::string arg = o.name + (colon == 0 ? std::string() : std::string("=").append(help.substr(0, colon)));
         std::fprintf(out, "  --%-30s %s\n", arg.c_str(), std::string(help.substr(colon + 2)).c_str());
     }
 }

@@ -150,7 +150,7 @@ TEST(Orv3get, CcWatchOnAConsole)
     // irq_err: record 0 lowest, record 1 (not used) highest.
     std::string irq = "--irq-err=1,200";
     for (int v = 10; v < 10 + USED_SAMPLES; ++v)
-        irq += "," + std::to_string(v);
+        irq.append(",").append(std::to_string(v));
     const run_result r = run_reader({"--offset=123.4", sim_poke(4, EXTRA4_POS_S24, {0x00, 0x00, 0x80}), irq}, true, "", "Asia/Kathmandu");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, opening(false) + "01234\r" + dots(READER_SAMPLES) + "\r");

@@ -77,7 +77,7 @@ std::string sim_arg(const std::string& name, long value, const std::string& rest
 std::string sim_refuse(uint8_t ap_code)
 {
     constexpr int NOT_ACKNOWLEDGED = AP_STATUS_ACK + 1;
-    return sim_arg("ap-refuse", NOT_ACKNOWLEDGED, "@" + std::to_string(ap_code));
+    return sim_arg("ap-refuse", NOT_ACKNOWLEDGED, std::string("@").append(std::to_string(ap_code)));
 }
 
 std::string sim_poke(int block, int offset, const std::vector<uint8_t>& bytes)
@@ -88,7 +88,7 @@ std::string sim_poke(int block, int offset, const std::vector<uint8_t>& bytes)
         std::snprintf(b, sizeof b, "%02x", v);
         hex += b;
     }
-    return sim_arg("poke", block, ":" + std::to_string(offset) + ":" + hex);
+    return sim_arg("poke", block, std::string(":").append(std::to_string(offset)).append(":").append(hex));
 }
 
 std::string bin_path(const std::string& name) { return std::string(ORV3_BIN_DIR) + "/" + name; }
