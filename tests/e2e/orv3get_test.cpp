@@ -1,5 +1,6 @@
 // orv3get run under orv3sim: exit status, both streams, what went on the wire.
 #include <cmath>
+#include <cstdio>
 #include <ostream>
 #include <regex>
 #include <sstream>
@@ -9,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "aplink/ap_commands.h"
+#include "platform/port_list.h"
+#include "platform/serial_port.h"
+#include "platform/sysroot.h"
 #include "tests/support/sim_harness.h"
 #include "tools/clock_sampling.h"
 #include "watchlink/protocol.h"
@@ -281,6 +285,29 @@ TEST(Orv3getFrame, NoAccessPoint)
     EXPECT_EQ(r.status, exit_status(-2));
     EXPECT_EQ(r.out, std::string(READER.banner) + MSG_NO_ACCESS_POINT);
     EXPECT_EQ(r.err, opening(true, false) + MSG_NO_ACCESS_POINT);
+}
+
+// A port that another program holds: the usual message, then one line that
+// names the device.
+TEST(Orv3getFrame, AccessPointHeldByAnotherProgram)
+{
+    constexpr int PORT = 3;
+    sim_server sim({sim_arg("port", PORT)});
+    char device[32];
+    std::snprintf(device, sizeof device, PLAT_PORT_PATH_FORMAT, PORT);
+    const plat_serial holder = plat_serial_open(device);
+    ASSERT_NE(holder, PLAT_SERIAL_NONE);
+    run_options o;
+    o.command = {"orv3get"};
+    o.no_sim = true;
+    o.env = {{ORV3_SYSROOT_ENV, sim.sysroot}};
+    const run_result r = run_tool(o);
+    plat_serial_close(holder);
+    char why[256];
+    std::snprintf(why, sizeof why, MSG_PORT_BUSY, device);
+    EXPECT_EQ(r.status, exit_status(-2));
+    EXPECT_EQ(r.out, std::string(READER.banner) + MSG_NO_ACCESS_POINT);
+    EXPECT_EQ(r.err, opening(true, false) + MSG_NO_ACCESS_POINT + why);
 }
 
 TEST(Orv3getFrame, LinkNotStarted)

@@ -253,10 +253,11 @@ run_result run_tool(const run_options& o)
         for (int fd : {in[0], in[1], err[0], err[1], out[0], out[1]})
             if (fd > 2)
                 close(fd);
-        for (const auto& [k, v] : o.env)
-            setenv(k.c_str(), v.c_str(), 1);
+        // Without a simulator of its own a command may still be pointed at one.
         if (o.no_sim)
             unsetenv("ORV3_SYSROOT");
+        for (const auto& [k, v] : o.env)
+            setenv(k.c_str(), v.c_str(), 1);
         if (!o.cwd.empty() && chdir(o.cwd.c_str()) != 0)
             _exit(126);
         auto v = c_args(argv);
