@@ -1,5 +1,7 @@
 #include "tools/console.h"
 
+#include <cstdio>
+
 #include "platform/console.h"
 
 unsigned timer_period_ms = 1;
@@ -11,6 +13,7 @@ void prepare_console()
     if (timer_period_ms < min_period)
         timer_period_ms = min_period;
     plat_timer_begin_period(timer_period_ms);
-    plat_raise_priority();
+    if (!plat_raise_priority())
+        std::fputs(MSG_NO_REALTIME, stderr);
     output_redirected = plat_stdout_redirected();
 }
