@@ -15,6 +15,7 @@
 #include "platform/sysroot.h"
 #include "tests/support/sim_harness.h"
 #include "tools/clock_sampling.h"
+#include "tools/pc_clock_check.h"
 #include "watchlink/protocol.h"
 #include "watchlink/run_frame.h"
 
@@ -285,6 +286,9 @@ TEST(Orv3getFrame, NoAccessPoint)
     EXPECT_EQ(r.status, exit_status(-2));
     EXPECT_EQ(r.out, std::string(READER.banner) + MSG_NO_ACCESS_POINT);
     EXPECT_EQ(r.err, opening(true, false) + MSG_NO_ACCESS_POINT);
+    // The PC clock's state, told once, before the access point is looked for.
+    EXPECT_EQ(r.host.find(PC_CLOCK_LINE_START), 0u);
+    EXPECT_EQ(r.host.find(PC_CLOCK_LINE_START, 1), std::string::npos);
 }
 
 // A port that another program holds: the usual message, then one line that

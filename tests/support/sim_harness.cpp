@@ -1,5 +1,6 @@
 #include "tests/support/sim_harness.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -12,12 +13,15 @@
 #include <pty.h>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "aplink/ap_commands.h"
+#include "tools/console.h"
+#include "tools/pc_clock_check.h"
 
 namespace {
 
@@ -212,6 +216,25 @@ void sim_server::stop()
 
 sim_server::~sim_server() { stop(); }
 
+namespace {
+
+// Moves the lines about the host (its clock, its priority) from err to host.
+void take_host_lines(std::string& err, std::string& host)
+{
+    std::string kept;
+    for (std::size_t pos = 0; pos < err.size();) {
+        const std::size_t end = std::min(err.find('\n', pos), err.size() - 1) + 1;
+        const std::string_view line(err.data() + pos, end - pos);
+        const bool about_host = line.substr(0, std::strlen(PC_CLOCK_LINE_START)) == PC_CLOCK_LINE_START ||
+                                line == MSG_NO_REALTIME;
+        (about_host ? host : kept).append(line);
+        pos = end;
+    }
+    err = kept;
+}
+
+}  // namespace
+
 run_result run_tool(const run_options& o)
 {
     run_result res;
@@ -276,6 +299,7 @@ run_result run_tool(const run_options& o)
     if (out[0] >= 0)
         fds.emplace_back(out[0], &res.out);
     drain(fds);
+    take_host_lines(res.err, res.host);
     int st = 0;
     waitpid(pid, &st, 0);
     res.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
