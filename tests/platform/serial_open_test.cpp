@@ -60,8 +60,9 @@ TEST(SerialOpenError, DeviceWithoutPermission)
     ASSERT_EQ(chmod(path.c_str(), 0600), 0);
     // The ordinary user must reach the file to be refused by its mode.
     ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
-    if (geteuid() != 0)
+    if (geteuid() != 0) {
         ASSERT_EQ(chmod(path.c_str(), 0), 0);
+    }
     EXPECT_EQ(open_error_unprivileged(path), plat_open_error::permission);
 }
 
