@@ -14,7 +14,7 @@ const tool_help HELP = {
     "blocks. Put the watch into sync mode when asked. The reading is only as\n"
     "good as the PC clock: synchronise it first.\n"
     "Changes nothing on the watch.\n",
-    {TOOL_DONE, TOOL_COMM_ERROR, READER_NO_LINK, TOOL_NO_READING, TOOL_OUTPUT_FAILED, TOOL_USAGE,
+    {TOOL_DONE, TOOL_COMM_ERROR, TOOL_NO_LINK, TOOL_NO_READING, TOOL_OUTPUT_FAILED, TOOL_USAGE,
      TOOL_SIGNAL_BASE},
 };
 
@@ -25,5 +25,5 @@ int main(int argc, char** argv)
     if (const int code = answer_command_line(argc, argv, HELP, nullptr); code != COMMAND_LINE_RUN)
         return code;
     prepare_console();
-    return accuracy_reader();
+    return exit_status_after_output(accuracy_reader());
 }
