@@ -8,6 +8,9 @@ inline constexpr plat_serial PLAT_SERIAL_NONE = -1;
 // Opens the device for this process alone (a lock that ends with the process), raw 8N1 at 115200 baud without flow control,
 // DTR and RTS raised; PLAT_SERIAL_NONE when missing, busy or not a port.
 plat_serial plat_serial_open(const char* path);
+// Why the last plat_serial_open failed, so a user can be told what to do.
+enum class plat_open_error { none, missing, permission, busy, other };
+plat_open_error plat_serial_open_error();
 // Writes n bytes within timeout_ms; true only when all n went out.
 bool plat_serial_write(plat_serial h, const uint8_t* data, int n, int timeout_ms);
 // Reads until n bytes arrived, timeout_ms passed or the device hung up;

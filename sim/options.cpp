@@ -259,7 +259,7 @@ void sim_usage(FILE* out)
     for (const option_row& o : OPTIONS) {
         const std::string_view help = o.help;
         const std::string value = value_name(o);
-        const std::string arg = o.name + (value.empty() ? std::string() : "=" + value);
+        const std::string arg = o.name + (value.empty() ? std::string() : std::string("=").append(value));
         std::fprintf(out, "  --%-30s %s\n", arg.c_str(), std::string(help.substr(value.size() + 2)).c_str());
     }
 }

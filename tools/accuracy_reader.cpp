@@ -6,6 +6,7 @@
 #include "aplink/ap_commands.h"
 #include "tools/clock_sampling.h"
 #include "tools/console.h"
+#include "tools/pc_clock_check.h"
 #include "tools/tools.h"
 #include "watchlink/info_blocks.h"
 #include "watchlink/run_frame.h"
@@ -19,6 +20,7 @@ int accuracy_reader()
 {
     print_banner(FRAME_ACCURACY_READER, output_redirected);
     std::fputs(MSG_REMINDER, stderr);
+    report_pc_clock();
     uint16_t status = 0;
     watch_reply first_read{};
     const link_result link = open_sync_link(FRAME_ACCURACY_READER, first_read, status);

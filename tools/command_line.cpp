@@ -59,7 +59,7 @@ std::string help_text(const tool_help& help)
             if (m.code == code) {
                 // The shell sees a negative code as 256 plus the code.
                 const std::string shell = code == TOOL_SIGNAL_BASE ? "128+N" : std::to_string(code < 0 ? 256 + code : code);
-                const std::string signed_code = code < 0 ? "(" + std::to_string(code) + ")" : "";
+                const std::string signed_code = code < 0 ? std::string("(").append(std::to_string(code)).append(")") : "";
                 std::snprintf(line, sizeof line, "  %5s %-6s %s\n", shell.c_str(), signed_code.c_str(), m.meaning);
                 s += line;
             }

@@ -19,7 +19,8 @@ void prepare_console()
     if (timer_period_ms < min_period)
         timer_period_ms = min_period;
     plat_timer_begin_period(timer_period_ms);
-    plat_raise_priority();
+    if (!plat_raise_priority())
+        std::fputs(MSG_NO_REALTIME, stderr);
     output_redirected = plat_stdout_redirected();
 }
 

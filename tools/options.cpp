@@ -107,7 +107,7 @@ std::string option_refusal(const char* arg)
         return "";
     std::string range = row->min == INT32_MIN ? "at most " + std::to_string(row->max)
                                               : std::to_string(row->min) + " to " + std::to_string(row->max);
-    return "'" + std::string(arg) + "': out of range (" + range + ")";
+    return std::string("'").append(arg).append("': out of range (").append(range).append(")");
 }
 
 void reset_options()

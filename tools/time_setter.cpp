@@ -12,6 +12,7 @@
 #include "tools/clock_sampling.h"
 #include "tools/console.h"
 #include "tools/options.h"
+#include "tools/pc_clock_check.h"
 #include "tools/time_setter.h"
 #include "tools/tools.h"
 #include "watchlink/exchange.h"
@@ -197,6 +198,7 @@ int time_setter(int argc, char** argv)
     if (parse_options(argc, argv) > 0)
         return tempoff_mode();
     std::fputs(MSG_REMINDER, stderr);
+    report_pc_clock();
     uint16_t status = 0;
     watch_reply d2{};
     const link_result link = open_sync_link(FRAME_TIME_SETTER, d2, status);

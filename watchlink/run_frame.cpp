@@ -6,6 +6,8 @@
 #include "aplink/qx_internal.h"
 #include "aplink/qxap.h"
 #include "platform/interrupt.h"
+#include "platform/port_list.h"
+#include "platform/serial_port.h"
 #include "platform/sleep.h"
 #include "watchlink/exchange.h"
 
@@ -13,6 +15,21 @@ namespace {
 constexpr unsigned long AP_BAUD = 115200;
 constexpr unsigned short AP_OPEN_ARG = 30;
 constexpr int PORT_NAME_SIZE = 32;
+
+// A user who may not open the port, or finds it taken, is told why.
+void print_open_failure(const char* port_name)
+{
+    switch (plat_serial_open_error()) {
+    case plat_open_error::permission:
+        std::fprintf(stderr, MSG_PORT_PERMISSION, port_name);
+        break;
+    case plat_open_error::busy:
+        std::fprintf(stderr, MSG_PORT_BUSY, port_name);
+        break;
+    default:
+        break;
+    }
+}
 }  // namespace
 
 void print_both(const char* text)
@@ -45,6 +62,7 @@ link_result open_sync_link(const tool_frame& tool, watch_reply& first_read, uint
     std::snprintf(port_name, sizeof port_name, QXAP_PORT_PATH_FORMAT, port_num);
     if (!QX_OpenCOM(port_name, AP_BAUD, AP_OPEN_ARG, false, false)) {
         print_both(MSG_NO_ACCESS_POINT);
+        print_open_failure(port_name);
         return link_result::no_access_point;
     }
     QX_Reset();

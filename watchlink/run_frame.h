@@ -12,6 +12,10 @@ inline constexpr char MSG_REDIRECT_REFUSED[] = "Redirecting output not allowed\n
 inline constexpr char MSG_NO_ACCESS_POINT[] = "Error finding access point!\n";
 inline constexpr char MSG_NO_LINK[] = "Vamlink protocol could NOT be started!\n";
 inline constexpr char MSG_COMM_ERROR[] = "Communication error!\n";
+// After MSG_NO_ACCESS_POINT, when the port is there but cannot be opened (%s: its path).
+inline constexpr char MSG_PORT_PERMISSION[] =
+    "No permission to open %s: join the group dialout and log in again, or install the udev rule (see the README).\n";
+inline constexpr char MSG_PORT_BUSY[] = "%s is held by another program: end it, then try again.\n";
 
 // What differs from tool to tool in the frame.
 struct tool_frame {

@@ -39,15 +39,16 @@ void plat_timer_begin_period(unsigned /*period_ms*/)
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 }
 
-void plat_raise_priority()
+bool plat_raise_priority()
 {
     sched_param p{};
     p.sched_priority = sched_get_priority_max(SCHED_FIFO);
     if (p.sched_priority > 0 && sched_setscheduler(0, SCHED_FIFO, &p) == 0)
-        return;
+        return true;
     for (int nice = -20; nice < 0; ++nice)
         if (setpriority(PRIO_PROCESS, 0, nice) == 0)
-            return;
+            return false;
+    return false;
 }
 
 bool plat_stdout_redirected()

@@ -39,19 +39,45 @@ bool wait_for(int fd, short events, int64_t deadline_ns, short& revents)
     }
 }
 
+plat_open_error last_open_error = plat_open_error::none;
+
+plat_open_error open_error_of(int err)
+{
+    switch (err) {
+    case EACCES:
+    case EPERM:
+        return plat_open_error::permission;
+    case EBUSY:  // another program's TIOCEXCL
+    case EWOULDBLOCK:  // another program's lock
+        return plat_open_error::busy;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return plat_open_error::missing;
+    default:
+        return plat_open_error::other;
+    }
+}
+
 }  // namespace
+
+plat_open_error plat_serial_open_error() { return last_open_error; }
 
 plat_serial plat_serial_open(const char* path)
 {
+    last_open_error = plat_open_error::other;
     const std::string real = plat_sysroot_path(path);
     const int fd = open(real.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        last_open_error = open_error_of(errno);
         return PLAT_SERIAL_NONE;
+    }
     // Exclusive use by the lock alone: the kernel drops it with the last
     // descriptor, however the process ends. TIOCEXCL would stay on the tty
     // after a kill and keep every user but root out until the device is
     // plugged again.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        last_open_error = open_error_of(errno);
         close(fd);
         return PLAT_SERIAL_NONE;
     }
@@ -79,6 +105,7 @@ plat_serial plat_serial_open(const char* path)
     // A pseudo-terminal has no modem lines and refuses this.
     int lines = TIOCM_DTR | TIOCM_RTS;
     ioctl(fd, TIOCMBIS, &lines);
+    last_open_error = plat_open_error::none;
     return fd;
 }
 

@@ -14,7 +14,7 @@ inline constexpr double AGREEMENT_MS = 10.0;
 // the first N replies only.
 inline std::string fault(const std::string& name, int value, uint8_t ap_code, const std::string& times = "")
 {
-    return sim_arg(name, value, "@" + std::to_string(ap_code) + times);
+    return sim_arg(name, value, std::string("@").append(std::to_string(ap_code)) + times);
 }
 
 // Late past the read bound of the reply (20 ms per byte plus 40 ms: 120 ms
@@ -28,5 +28,5 @@ inline const std::string READ_SHORT = fault("ap-short", AP_HEADER_SIZE + 9, AP_S
 
 // Replies to these clock reads wait 400 ms in the access point, as when the
 // host takes the CPU away between a sample's send and its read.
-inline std::string stall(const std::string& reads) { return "--clock-stall=400:" + reads; }
+inline std::string stall(const std::string& reads) { return std::string("--clock-stall=400:").append(reads); }
 

@@ -1,5 +1,6 @@
 // orv3get run under orv3sim: exit status, both streams, what went on the wire.
 #include <cmath>
+#include <cstdio>
 #include <ostream>
 #include <regex>
 #include <sstream>
@@ -9,8 +10,12 @@
 #include <gtest/gtest.h>
 
 #include "aplink/ap_commands.h"
+#include "platform/port_list.h"
+#include "platform/serial_port.h"
+#include "platform/sysroot.h"
 #include "tests/support/sim_harness.h"
 #include "tools/clock_sampling.h"
+#include "tools/pc_clock_check.h"
 #include "watchlink/protocol.h"
 #include "watchlink/run_frame.h"
 
@@ -123,7 +128,7 @@ TEST(Orv3get, CcWatchOnAConsole)
     // irq_err: record 0 lowest, record 1 (not used) highest.
     std::string irq = "--irq-err=1,200";
     for (int v = 10; v < 10 + USED_SAMPLES; ++v)
-        irq += "," + std::to_string(v);
+        irq.append(",").append(std::to_string(v));
     const run_result r = run_reader({"--offset=123.4", sim_poke(4, EXTRA4_POS_S24, {0x00, 0x00, 0x80}), irq}, true, "", "Asia/Kathmandu");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, opening(false) + "01234\r" + dots(READER_SAMPLES) + "\r");
@@ -254,6 +259,32 @@ TEST(Orv3getFrame, NoAccessPoint)
     EXPECT_EQ(r.status, exit_status(-2));
     EXPECT_EQ(r.out, std::string(READER.banner) + MSG_NO_ACCESS_POINT);
     EXPECT_EQ(r.err, opening(true, false) + MSG_NO_ACCESS_POINT);
+    // The PC clock's state, told once, before the access point is looked for.
+    EXPECT_EQ(r.host.find(PC_CLOCK_LINE_START), 0u);
+    EXPECT_EQ(r.host.find(PC_CLOCK_LINE_START, 1), std::string::npos);
+}
+
+// A port that another program holds: the usual message, then one line that
+// names the device.
+TEST(Orv3getFrame, AccessPointHeldByAnotherProgram)
+{
+    constexpr int PORT = 3;
+    sim_server sim({sim_arg("port", PORT)});
+    char device[32];
+    std::snprintf(device, sizeof device, PLAT_PORT_PATH_FORMAT, PORT);
+    const plat_serial holder = plat_serial_open(device);
+    ASSERT_NE(holder, PLAT_SERIAL_NONE);
+    run_options o;
+    o.command = {"orv3get"};
+    o.no_sim = true;
+    o.env = {{ORV3_SYSROOT_ENV, sim.sysroot}};
+    const run_result r = run_tool(o);
+    plat_serial_close(holder);
+    char why[256];
+    std::snprintf(why, sizeof why, MSG_PORT_BUSY, device);
+    EXPECT_EQ(r.status, exit_status(-2));
+    EXPECT_EQ(r.out, std::string(READER.banner) + MSG_NO_ACCESS_POINT);
+    EXPECT_EQ(r.err, opening(true, false) + MSG_NO_ACCESS_POINT + why);
 }
 
 TEST(Orv3getFrame, LinkNotStarted)

@@ -197,7 +197,6 @@ struct zone_case {
 
 void PrintTo(const zone_case& c, std::ostream* os) { *os << c.name; }
 
-const uint8_t FOUND_T1 = SELECT_ZONE_INDEX | SELECT_DST_MODE;
 const uint8_t FOUND_T23 = SELECT_ZONE_INDEX;
 const uint8_t NOT_FOUND = SELECT_ZONE_OFFSET | SELECT_ZONE_INDEX | SELECT_DST_MODE;
 

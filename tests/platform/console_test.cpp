@@ -7,6 +7,7 @@
 #include <pty.h>
 #include <sched.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -139,6 +140,50 @@ TEST(PrepareConsoleTiming, RaisesPriorityAndMakesShortSleepsAccurate)
         GTEST_SKIP() << "this process may not run at real-time priority";
     EXPECT_EQ(s.policy, SCHED_FIFO);
     EXPECT_EQ(s.priority, sched_get_priority_max(SCHED_FIFO));
+}
+
+// What prepare_console writes to the standard error stream in a child that
+// may or may not take the real-time priority.
+std::string console_messages(bool unprivileged)
+{
+    int err[2];
+    EXPECT_EQ(pipe(err), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(err[0]);
+        dup2(err[1], 2);
+        if (unprivileged) {
+            const rlimit none{0, 0};
+            setrlimit(RLIMIT_RTPRIO, &none);
+            setrlimit(RLIMIT_NICE, &none);
+            if (geteuid() == 0 && setuid(65534) != 0)
+                _exit(1);
+        }
+        prepare_console();
+        _exit(0);
+    }
+    close(err[1]);
+    std::string text;
+    char buf[256];
+    for (ssize_t n; (n = read(err[0], buf, sizeof buf)) > 0;)
+        text.append(buf, static_cast<std::size_t>(n));
+    close(err[0]);
+    int st = 0;
+    waitpid(child, &st, 0);
+    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+    return text;
+}
+
+TEST(PrepareConsolePriority, SaysOnceWhenRealTimeIsNotGranted)
+{
+    EXPECT_EQ(console_messages(true), MSG_NO_REALTIME);
+}
+
+TEST(PrepareConsolePriority, SaysNothingWhenRealTimeIsGranted)
+{
+    if (!fifo_allowed())
+        GTEST_SKIP() << "this process may not run at real-time priority";
+    EXPECT_EQ(console_messages(false), "");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "tests/support/sim_harness.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <pty.h>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -22,6 +24,8 @@
 #include <unistd.h>
 
 #include "aplink/ap_commands.h"
+#include "tools/console.h"
+#include "tools/pc_clock_check.h"
 #include "watchlink/protocol.h"
 
 namespace {
@@ -110,7 +114,7 @@ std::string sim_arg(const std::string& name, long value, const std::string& rest
 std::string sim_refuse(uint8_t ap_code)
 {
     constexpr int NOT_ACKNOWLEDGED = AP_STATUS_ACK + 1;
-    return sim_arg("ap-refuse", NOT_ACKNOWLEDGED, "@" + std::to_string(ap_code));
+    return sim_arg("ap-refuse", NOT_ACKNOWLEDGED, std::string("@").append(std::to_string(ap_code)));
 }
 
 std::string sim_poke(int block, int offset, const std::vector<uint8_t>& bytes)
@@ -121,7 +125,7 @@ std::string sim_poke(int block, int offset, const std::vector<uint8_t>& bytes)
         std::snprintf(b, sizeof b, "%02x", v);
         hex += b;
     }
-    return sim_arg("poke", block, ":" + std::to_string(offset) + ":" + hex);
+    return sim_arg("poke", block, std::string(":").append(std::to_string(offset)).append(":").append(hex));
 }
 
 std::string bin_path(const std::string& name) { return std::string(ORV3_BIN_DIR) + "/" + name; }
@@ -254,6 +258,25 @@ void sim_server::stop()
 
 sim_server::~sim_server() { stop(); }
 
+namespace {
+
+// Moves the lines about the host (its clock, its priority) from err to host.
+void take_host_lines(std::string& err, std::string& host)
+{
+    std::string kept;
+    for (std::size_t pos = 0; pos < err.size();) {
+        const std::size_t end = std::min(err.find('\n', pos), err.size() - 1) + 1;
+        const std::string_view line(err.data() + pos, end - pos);
+        const bool about_host = line.substr(0, std::strlen(PC_CLOCK_LINE_START)) == PC_CLOCK_LINE_START ||
+                                line == MSG_NO_REALTIME;
+        (about_host ? host : kept).append(line);
+        pos = end;
+    }
+    err = kept;
+}
+
+}  // namespace
+
 run_result run_tool(const run_options& o)
 {
     run_result res;
@@ -295,10 +318,11 @@ run_result run_tool(const run_options& o)
         for (int fd : {in[0], in[1], err[0], err[1], out[0], out[1]})
             if (fd > 2)
                 close(fd);
-        for (const auto& [k, v] : o.env)
-            setenv(k.c_str(), v.c_str(), 1);
+        // Without a simulator of its own a command may still be pointed at one.
         if (o.no_sim)
             unsetenv("ORV3_SYSROOT");
+        for (const auto& [k, v] : o.env)
+            setenv(k.c_str(), v.c_str(), 1);
         if (!o.cwd.empty() && chdir(o.cwd.c_str()) != 0)
             _exit(126);
         if (o.user != 0 && (setgid(o.user) != 0 || setuid(o.user) != 0))
@@ -345,6 +369,7 @@ run_result run_tool(const run_options& o)
         }
     };
     drain(fds, o.signal != 0 ? std::function<void()>(send_signal) : std::function<void()>(), out[0], o.stdout_lines);
+    take_host_lines(res.err, res.host);
     int st = 0;
     waitpid(pid, &st, 0);
     res.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);

@@ -87,6 +87,7 @@ struct run_options {
 struct run_result {
     int status = -1;  // exit status of orv3sim, which is the command's
     std::string out, err, summary;
+    std::string host;  // the lines about the host's clock and priority, taken out of err
     std::vector<wire_frame> wire;
 };
 run_result run_tool(const run_options& o);

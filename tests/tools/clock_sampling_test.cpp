@@ -114,9 +114,9 @@ INSTANTIATE_TEST_SUITE_P(
                   1},
         // Every status reply late, every read short: each reading is lost, taken
         // again a few times, and the pass ends with nothing stored.
-        pass_case{"StatusAlwaysLate", {sim_arg("ap-late", 200, "@" + std::to_string(AP_SYNC_GET_BUFFER_STATUS))}, 3,
+        pass_case{"StatusAlwaysLate", {sim_arg("ap-late", 200, std::string("@").append(std::to_string(AP_SYNC_GET_BUFFER_STATUS)))}, 3,
                   sampling_end::no_reply, 0, 0, 1 + CLOCK_SLIP_LIMIT},
-        pass_case{"ReadAlwaysShort", {sim_arg("ap-short", 12, "@" + std::to_string(AP_SYNC_READ_BUFFER))}, 3,
+        pass_case{"ReadAlwaysShort", {sim_arg("ap-short", 12, std::string("@").append(std::to_string(AP_SYNC_READ_BUFFER)))}, 3,
                   sampling_end::read_failed, 1, 0, 1 + CLOCK_SLIP_LIMIT}),
     pass_name);
 
@@ -124,8 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
 // pass still ends with true samples.
 TEST_F(ClockSampling, SlipsCostNoWrongReading)
 {
-    linked_watch w({sim_arg("ap-late", 200, "@" + std::to_string(AP_SYNC_GET_BUFFER_STATUS) + ":2"),
-                    sim_arg("ap-short", 12, "@" + std::to_string(AP_SYNC_READ_BUFFER) + ":1"), OFFSET_ARG,
+    linked_watch w({sim_arg("ap-late", 200, std::string("@").append(std::to_string(AP_SYNC_GET_BUFFER_STATUS)) + ":2"),
+                    sim_arg("ap-short", 12, std::string("@").append(std::to_string(AP_SYNC_READ_BUFFER)) + ":1"), OFFSET_ARG,
                     IRQ_ERR_ARG});
     uint16_t status = 1;
     ASSERT_EQ(take_clock_samples(6, CLOCK_POS_SUBSEC_CC, status), sampling_end::complete);

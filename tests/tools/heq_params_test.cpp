@@ -34,10 +34,10 @@ heq_params expected_record(const field_values& values)
 {
     heq_params p{};
     p.TC_flags = 128;
-    for (const auto& [key, value] : values)
+    for (const auto& entry : values)
         visit_heq_fields(p, [&](int i, auto& field) {
-            if (key == HEQ_FIELDS[static_cast<std::size_t>(i)].name)
-                field = static_cast<std::remove_reference_t<decltype(field)>>(value);
+            if (entry.first == HEQ_FIELDS[static_cast<std::size_t>(i)].name)
+                field = static_cast<std::remove_reference_t<decltype(field)>>(entry.second);
         });
     return p;
 }
