@@ -6,6 +6,7 @@
 #include "aplink/ap_commands.h"
 #include "tools/clock_sampling.h"
 #include "tools/console.h"
+#include "tools/run_record.h"
 #include "tools/tools.h"
 #include "watchlink/info_blocks.h"
 #include "watchlink/run_frame.h"
@@ -58,6 +59,8 @@ int accuracy_reader()
             code = TOOL_COMM_ERROR;
         }
         print_info_blocks(blocks, fw);
+        if (code == TOOL_DONE)
+            record_reading(fw, stats);
     }
     std::fflush(stdout);
     close_access_point();

@@ -12,6 +12,7 @@
 #include "tools/clock_sampling.h"
 #include "tools/console.h"
 #include "tools/options.h"
+#include "tools/run_record.h"
 #include "tools/time_setter.h"
 #include "tools/tools.h"
 #include "watchlink/exchange.h"
@@ -39,6 +40,7 @@ void set_time(int32_t correction, int64_t average_delay, uint16_t& status)
     while (lt.wMilliseconds < SEND_WINDOW_FIRST_MS || lt.wMilliseconds > SEND_WINDOW_LAST_MS);
     watch_command cmd = time_command(lt, correction, average_delay);
     QX_SYNC_SendCommand(cmd.data());
+    note_time_command(cmd);
     watch_reply d3{};
     if (poll_for_reply(status, POLL_EXCHANGE) && status == AP_SYNC_REPLY_WAITING)
         read_reply(d3);
@@ -194,6 +196,7 @@ int time_setter(int argc, char** argv)
             else
                 print_both(MSG_TOO_FEW_SAMPLES);
             std::fflush(stdout);
+            note_setter_step(fw, step, measured ? &stats : nullptr);
             // A step that measured nothing sends nothing on a guess.
             const bool complete = measured && sampling == sampling_end::complete;
             if (step < 2 && status == AP_SYNC_REPLY_WAITING && complete) {
@@ -211,5 +214,6 @@ int time_setter(int argc, char** argv)
     }
     leave_sync_mode();
     close_access_point();
+    record_setting();
     return TOOL_DONE;
 }

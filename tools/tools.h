@@ -9,6 +9,9 @@ inline constexpr int READER_NO_LINK = -2;       // accuracy reader: no access po
 inline constexpr int TEMPOFF_NO_LINK = -3;      // temperature-offset mode: the same
 inline constexpr int TOOL_NOT_SET = -40;        // a written block did not read back
 inline constexpr int TOOL_REDIRECTED = -100;    // output redirected where a console is needed
+inline constexpr int TOOL_USAGE = 2;            // unknown argument or bad value; nothing opened
+inline constexpr int TOOL_NO_RECORD = -5;       // the file to read is missing or unusable
+inline constexpr int TOOL_NOT_WRITTEN = -6;     // results could not be written
 
 // ORV3GET: the watch's clock against the PC's UTC clock, and its blocks.
 // 0; -1 communication error; -2 access point not found or link not started.
@@ -36,3 +39,8 @@ inline constexpr char MSG_EXTRA4_NOT_SET[] = "Error setting EXTRA4!\n";
 int heq_parameter_tool();
 // ORV3DUMP: the watch's configuration memory as hex lines. Always 0.
 int memory_dump();
+
+// ORV3DRIFT: the watch's rate per period between settings from the record
+// of readings, the records as CSV, a plot. 0; 2 usage error; -5 no record
+// to read; -6 output or plot not written.
+int drift_tool(int argc, char** argv);

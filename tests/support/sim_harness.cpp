@@ -219,7 +219,7 @@ run_result run_tool(const run_options& o)
     const std::string transcript = dir + "/transcript";
     const std::string summary = dir + "/summary";
     std::vector<std::string> argv;
-    if (!o.no_sim) {
+    if (!o.no_sim && o.sysroot.empty()) {
         argv = {bin_path("orv3sim"), "--transcript=" + transcript, "--summary=" + summary};
         argv.insert(argv.end(), o.sim_args.begin(), o.sim_args.end());
         argv.push_back("--");
@@ -253,10 +253,14 @@ run_result run_tool(const run_options& o)
         for (int fd : {in[0], in[1], err[0], err[1], out[0], out[1]})
             if (fd > 2)
                 close(fd);
+        // No run of a test adds to the user's own record of readings.
+        setenv("ORV3_LOG", "off", 1);
         for (const auto& [k, v] : o.env)
             setenv(k.c_str(), v.c_str(), 1);
         if (o.no_sim)
             unsetenv("ORV3_SYSROOT");
+        else if (!o.sysroot.empty())
+            setenv("ORV3_SYSROOT", o.sysroot.c_str(), 1);
         if (!o.cwd.empty() && chdir(o.cwd.c_str()) != 0)
             _exit(126);
         auto v = c_args(argv);

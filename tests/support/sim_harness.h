@@ -59,6 +59,7 @@ struct run_options {
     std::vector<std::pair<std::string, std::string>> env;
     std::string cwd;
     bool no_sim = false;                // run the command alone, without an access point
+    std::string sysroot;                // or against a served simulator (sim_server::sysroot)
 };
 
 struct run_result {
