@@ -11,7 +11,7 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(f include/qxap.h lib/libqxap.so lib/cmake/qxap/qxapConfig.cmake lib/pkgconfig/qxap.pc bin/orv3get)
+foreach(f include/qxap.h lib/libqxap.so lib/cmake/qxap/qxapConfig.cmake lib/pkgconfig/qxap.pc bin/orv3get bin/orv3drift)
   if(NOT EXISTS ${prefix}/${f})
     message(FATAL_ERROR "not installed: ${f}")
   endif()
