@@ -38,12 +38,6 @@ std::string utc_text(double unix_s)
     return b;
 }
 
-double now_unix()
-{
-    return static_cast<double>(static_cast<int64_t>(plat_utc_now() - FILE_TIME_UNIX_EPOCH)) /
-           static_cast<double>(FILE_TIME_PER_SECOND);
-}
-
 void print_rate(const rate_fit& fit)
 {
     const double day = fit.rate_ppm * 1e-6 * SECONDS_PER_DAY;
@@ -130,7 +124,7 @@ int drift_tool(int argc, char** argv)
         std::fprintf(stderr, "orv3drift: no record to read: %s\n", problem.c_str());
         return TOOL_NO_RECORD;
     }
-    const double now = now_unix();
+    const double now = filetime_to_unix_seconds(plat_utc_now());
     const std::vector<drift_period> periods = drift_periods(records);
     if (csv) {
         std::printf("%s\n", rec_csv_header().c_str());

@@ -25,11 +25,6 @@ std::string utc_text(file_time t)
     return b;
 }
 
-double unix_seconds(file_time t)
-{
-    return static_cast<double>(static_cast<int64_t>(t - FILE_TIME_UNIX_EPOCH)) / static_cast<double>(FILE_TIME_PER_SECOND);
-}
-
 void start_record(drift_record& r, const char* tool, const firmware_id& fw)
 {
     r = drift_record{};
@@ -53,7 +48,7 @@ void take_measurement(drift_record& r, const clock_statistics& stats)
     r.average_delay_ms = stats.average_delay;
     precise_offset p;
     if (estimate_precise_offset(used_clock_samples(), p)) {
-        r.offset = offset_measurement{unix_seconds(p.at), p.offset_us, p.uncertainty_us};
+        r.offset = offset_measurement{filetime_to_unix_seconds(p.at), p.offset_us, p.uncertainty_us};
         r.samples = p.used;
         r.delay_min_us = p.delay_min_us;
         r.delay_mean_us = p.delay_mean_us;

@@ -24,11 +24,6 @@ namespace {
 constexpr double DRIFT_PPM = 50;
 constexpr auto APART = std::chrono::seconds(60);
 
-double unix_now()
-{
-    return static_cast<double>(static_cast<int64_t>(plat_utc_now() - FILE_TIME_UNIX_EPOCH)) / FILE_TIME_PER_SECOND;
-}
-
 double true_mean_ms(const std::string& summary)
 {
     std::smatch m;
@@ -87,7 +82,7 @@ int main(int argc, char** argv)
             o.sim_args = {offset_arg, jitter_arg, seed_arg, "--latency=" + latency};
             o.command = {"orv3get"};
             o.env = {{RECORD_LOG_ENV, db}};
-            const double started = unix_now();
+            const double started = filetime_to_unix_seconds(plat_utc_now());
             const run_result r = run_tool(o);
             drift_record rec;
             if (r.status != 0 || !last_record(db, rec)) {
