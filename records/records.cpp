@@ -222,6 +222,19 @@ value column_value(sqlite3_stmt* st, int i)
 
 }  // namespace
 
+namespace {
+
+bool default_path(std::string& path)
+{
+    std::string dir;
+    if (!plat_state_directory(dir))
+        return false;
+    path = dir + DEFAULT_SUBDIR + DEFAULT_FILE;
+    return true;
+}
+
+}  // namespace
+
 bool rec_log_path(std::string& path)
 {
     const char* env = std::getenv(RECORD_LOG_ENV);
@@ -231,19 +244,15 @@ bool rec_log_path(std::string& path)
         path = env;
         return true;
     }
-    std::string dir;
-    if (!plat_state_directory(dir))
-        return false;
-    path = dir + DEFAULT_SUBDIR + DEFAULT_FILE;
-    return true;
+    return default_path(path);
 }
 
 bool rec_add(const std::string& path, const drift_record& r, std::string& problem)
 {
-    if (const char* env = std::getenv(RECORD_LOG_ENV); !env || !*env) {
-        // The default place: its directory is ours to make.
+    // The default place is ours to make; a place the user named is not.
+    if (std::string def; default_path(def) && def == path) {
         const std::string dir = path.substr(0, path.rfind('/'));
-        if (!dir.empty() && !plat_make_directories(dir)) {
+        if (!plat_make_directories(dir)) {
             problem = dir + ": cannot be made";
             return false;
         }
