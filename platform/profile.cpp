@@ -67,8 +67,51 @@ profile_line classify(std::string_view raw)
     return l;
 }
 
-// Hands each line (cut to PROFILE_LINE_MAX) to on_line until it returns
-// false. False when the file is missing or cannot be read.
+// Cuts text, fed in pieces, into lines (each cut to PROFILE_LINE_MAX) and
+// hands them to on_line until it returns false.
+template <class F>
+struct line_splitter {
+    F& on_line;
+    std::string line;
+    bool first = true;
+    bool go_on = true;
+
+    // The first line loses a UTF-8 byte order mark, as editors write one.
+    void deliver()
+    {
+        std::string_view l(line);
+        if (first && l.substr(0, 3) == "\xEF\xBB\xBF")
+            l.remove_prefix(3);
+        first = false;
+        go_on = on_line(l);
+        line.clear();
+    }
+    void feed(std::string_view piece)
+    {
+        for (std::size_t i = 0; i < piece.size() && go_on; ++i) {
+            if (piece[i] == '\n')
+                deliver();
+            else if (line.size() < PROFILE_LINE_MAX)
+                line.push_back(piece[i]);
+        }
+    }
+    void finish()
+    {
+        if (go_on && !line.empty())
+            deliver();
+    }
+};
+
+template <class F>
+void for_each_line_in(std::string_view text, F&& on_line)
+{
+    line_splitter<F> lines{on_line, {}};
+    lines.feed(text);
+    lines.finish();
+}
+
+// The same over a file, read in chunks. False when the file is missing or
+// cannot be read.
 template <class F>
 bool for_each_line(const char* path, F&& on_line)
 {
@@ -79,34 +122,15 @@ bool for_each_line(const char* path, F&& on_line)
     if (f == nullptr)
         return false;
     std::vector<char> chunk(READ_CHUNK);
-    std::string line;
-    bool first = true;
-    // The first line loses a UTF-8 byte order mark, as editors write one.
-    const auto deliver = [&] {
-        std::string_view l(line);
-        if (first && l.substr(0, 3) == "\xEF\xBB\xBF")
-            l.remove_prefix(3);
-        first = false;
-        return on_line(l);
-    };
-    bool go_on = true;
+    line_splitter<F> lines{on_line, {}};
     std::size_t got = 0;
-    while (go_on && (got = std::fread(chunk.data(), 1, chunk.size(), f)) > 0) {
-        for (std::size_t i = 0; i < got && go_on; ++i) {
-            if (chunk[i] == '\n') {
-                go_on = deliver();
-                line.clear();
-            } else if (line.size() < PROFILE_LINE_MAX) {
-                line.push_back(chunk[i]);
-            }
-        }
-    }
+    while (lines.go_on && (got = std::fread(chunk.data(), 1, chunk.size(), f)) > 0)
+        lines.feed(std::string_view(chunk.data(), got));
     const bool failed = std::ferror(f) != 0;
     std::fclose(f);
     if (failed)
         return false;
-    if (go_on && !line.empty())
-        deliver();
+    lines.finish();
     return true;
 }
 
@@ -125,14 +149,18 @@ int32_t value_to_int(std::string_view v)
 
 }  // namespace
 
-std::size_t plat_profile_section_names(const char* path, char* buf, std::size_t size)
+namespace {
+
+// The section names of a file read by for_each: see the header.
+template <class ForEachLine>
+std::size_t section_names(ForEachLine&& for_each, char* buf, std::size_t size)
 {
     if (buf == nullptr || size < 2)
         return 0;
     std::memset(buf, 0, size);
     std::size_t used = 0;  // characters placed, each name with its 0; at most size - 2
     bool cut = false;
-    const bool read = for_each_line(path, [&](std::string_view raw) {
+    const bool read = for_each([&](std::string_view raw) {
         const profile_line l = classify(raw);
         if (l.kind != profile_line::section || l.name.empty())
             return true;
@@ -157,14 +185,15 @@ std::size_t plat_profile_section_names(const char* path, char* buf, std::size_t 
     return size - 2;
 }
 
-int32_t plat_profile_int(const char* section, const char* key, int32_t def, const char* path)
+template <class ForEachLine>
+int32_t key_int(ForEachLine&& for_each, const char* section, const char* key, int32_t def)
 {
     if (section == nullptr || key == nullptr)
         return def;
     enum { before, inside, after } where = before;  // relative to the first matching section
     bool found = false;
     std::string value;
-    for_each_line(path, [&](std::string_view raw) {
+    for_each([&](std::string_view raw) {
         const profile_line l = classify(raw);
         if (l.kind == profile_line::section) {
             if (where == inside)
@@ -183,4 +212,26 @@ int32_t plat_profile_int(const char* section, const char* key, int32_t def, cons
     if (!found || value.empty())
         return def;
     return value_to_int(value);
+}
+
+}  // namespace
+
+std::size_t plat_profile_section_names(const char* path, char* buf, std::size_t size)
+{
+    return section_names([&](auto&& on_line) { return for_each_line(path, on_line); }, buf, size);
+}
+
+int32_t plat_profile_int(const char* section, const char* key, int32_t def, const char* path)
+{
+    return key_int([&](auto&& on_line) { return for_each_line(path, on_line); }, section, key, def);
+}
+
+std::size_t profile_text_section_names(std::string_view text, char* buf, std::size_t size)
+{
+    return section_names([&](auto&& on_line) { for_each_line_in(text, on_line); return true; }, buf, size);
+}
+
+int32_t profile_text_int(std::string_view text, const char* section, const char* key, int32_t def)
+{
+    return key_int([&](auto&& on_line) { for_each_line_in(text, on_line); return true; }, section, key, def);
 }

@@ -24,6 +24,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 inline constexpr std::size_t PROFILE_LINE_MAX = 4096;
 
@@ -36,3 +37,7 @@ std::size_t plat_profile_section_names(const char* path, char* buf, std::size_t 
 // The value of key in section as a 32-bit integer; def when the file, the
 // section or the key is missing, or the value is empty.
 int32_t plat_profile_int(const char* section, const char* key, int32_t def, const char* path);
+
+// The same over the text of a file already read.
+std::size_t profile_text_section_names(std::string_view text, char* buf, std::size_t size);
+int32_t profile_text_int(std::string_view text, const char* section, const char* key, int32_t def);

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "aplink/discovery.h"
+#include "orv3_version.h"
 #include "sim/sim.h"
 
 sim_config cfg;
@@ -201,20 +202,35 @@ bool apply(const option_row& o, std::string_view value, bool has_value)
 
 }  // namespace
 
+namespace {
+
+// The value an option takes, as its help text names it: "MS" of "MS: ...".
+std::string value_name(const option_row& o)
+{
+    const std::string_view help = o.help;
+    return std::string(help.substr(0, help.find(": ")));
+}
+
+}  // namespace
+
 void sim_usage(FILE* out)
 {
     std::fprintf(out,
                  "usage: orv3sim [options] [-- COMMAND [ARGS]]\n"
+                 "       orv3sim --help | -h | --version\n\n"
                  "Simulates the access point and a watch in sync mode on a pseudo-terminal.\n"
                  "With a command: runs it against the simulator and exits with its status.\n"
-                 "Without: serves until interrupted and prints the value of %s.\n\n",
+                 "Without: serves until interrupted and prints the value of %s.\n"
+                 "No real watch is touched. Exit status: the command's; 2 for a bad option\n"
+                 "or when the simulator cannot start; 0 when serving ends.\n\n"
+                 "Options, each as --name=VALUE or --name VALUE:\n",
                  "ORV3_SYSROOT");
     // Each help text is "ARG: what it does", or ": what it does" for a flag.
     for (const option_row& o : OPTIONS) {
         const std::string_view help = o.help;
-        const auto colon = help.find(": ");
-        const std::string arg = o.name + (colon == 0 ? std::string() : "=" + std::string(help.substr(0, colon)));
-        std::fprintf(out, "  --%-30s %s\n", arg.c_str(), std::string(help.substr(colon + 2)).c_str());
+        const std::string value = value_name(o);
+        const std::string arg = o.name + (value.empty() ? std::string() : "=" + value);
+        std::fprintf(out, "  --%-30s %s\n", arg.c_str(), std::string(help.substr(value.size() + 2)).c_str());
     }
 }
 
@@ -225,18 +241,26 @@ int sim_parse_options(int argc, char** argv)
         std::string_view arg = argv[i];
         if (arg == "--")
             return i + 1;
-        if (arg == "--help" || arg == "-h") {
-            sim_usage(stdout);
-            std::exit(0);
+        if (arg == "--help" || arg == "-h" || arg == "--version") {
+            if (argc != 2) {
+                std::fprintf(stderr, "orv3sim: '%s' is given alone\n", argv[i]);
+                return -1;
+            }
+            if (arg == "--version")
+                std::printf("orv3sim %s\n", ORV3_VERSION);
+            else
+                sim_usage(stdout);
+            std::exit(std::fflush(stdout) == 0 ? 0 : 2);
         }
         if (arg.substr(0, 2) != "--") {
-            std::fprintf(stderr, "orv3sim: unexpected argument '%s' (a command follows \"--\")\n", argv[i]);
+            std::fprintf(stderr, "orv3sim: unexpected argument '%s' (a command follows \"--\"; see --help)\n", argv[i]);
             return -1;
         }
         arg.remove_prefix(2);
         const auto eq = arg.find('=');
         const std::string_view name = arg.substr(0, eq);
-        const std::string_view value = eq == std::string_view::npos ? std::string_view{} : arg.substr(eq + 1);
+        std::string_view value = eq == std::string_view::npos ? std::string_view{} : arg.substr(eq + 1);
+        bool has_value = eq != std::string_view::npos;
         const option_row* row = nullptr;
         for (const option_row& o : OPTIONS)
             if (name == o.name)
@@ -246,8 +270,19 @@ int sim_parse_options(int argc, char** argv)
                          static_cast<int>(name.size()), name.data());
             return -1;
         }
-        if (!apply(*row, value, eq != std::string_view::npos)) {
-            std::fprintf(stderr, "orv3sim: bad value for --%s: '%.*s'\n", row->name,
+        // "--name value" as well as "--name=value"; a value never starts
+        // with "--", so a forgotten value does not swallow the next option.
+        if (!has_value && row->k != kind::flag) {
+            if (i + 1 >= argc || std::string_view(argv[i + 1]).substr(0, 2) == "--") {
+                std::fprintf(stderr, "orv3sim: --%s needs a value: --%s=%s or --%s %s\n", row->name, row->name,
+                             value_name(*row).c_str(), row->name, value_name(*row).c_str());
+                return -1;
+            }
+            value = argv[++i];
+            has_value = true;
+        }
+        if (!apply(*row, value, has_value)) {
+            std::fprintf(stderr, "orv3sim: bad value for --%s: '%.*s' (see --help)\n", row->name,
                          static_cast<int>(value.size()), value.data());
             return -1;
         }

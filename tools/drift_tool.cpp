@@ -16,17 +16,12 @@
 
 namespace {
 
-constexpr char DRIFT_USAGE[] =
-    "usage: orv3drift [--db PATH] [--csv] [--plot FILE]\n"
-    "The watch's rate from the readings and settings that orv3get and orv3set recorded:\n"
-    "per watch and per period since a setting, the readings, the rate (ppm, seconds a\n"
-    "day and a month) from a least-squares line with its uncertainty, and today's\n"
-    "predicted offset.\n"
-    "  --db PATH    the record to read (default: ORV3_LOG, else\n"
-    "               $XDG_STATE_HOME/orv3/readings.sqlite)\n"
-    "  --csv        every record as CSV instead of the report\n"
-    "  --plot FILE  also draw offset against date (SVG; PNG when FILE ends in .png)\n"
-    "  --help, --version\n";
+// An option without its value, or a word that belongs to none.
+int refuse(const std::string& why)
+{
+    std::fprintf(stderr, "orv3drift: %s\nTry 'orv3drift --help' for what it takes.\n", why.c_str());
+    return TOOL_USAGE;
+}
 
 std::string utc_text(double unix_s)
 {
@@ -92,25 +87,19 @@ int drift_tool(int argc, char** argv)
     bool csv = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--help") {
-            std::fputs(DRIFT_USAGE, stdout);
-            return std::fflush(stdout) == 0 ? TOOL_DONE : TOOL_NOT_WRITTEN;
-        }
-        if (a == "--version") {
-            std::printf("orv3drift %s\n", ORV3_VERSION);
-            return std::fflush(stdout) == 0 ? TOOL_DONE : TOOL_NOT_WRITTEN;
-        }
         if (a == "--csv") {
             csv = true;
-        } else if ((a == "--db" || a == "--plot") && i + 1 < argc && argv[i + 1][0] != '\0') {
+        } else if ((a == "--db" || a == "--plot") && i + 1 < argc && argv[i + 1][0] != '\0' &&
+                   std::strncmp(argv[i + 1], "--", 2) != 0) {
             (a == "--db" ? db : plot) = argv[++i];
         } else if (a.rfind("--db=", 0) == 0 && a.size() > 5) {
             db = a.substr(5);
         } else if (a.rfind("--plot=", 0) == 0 && a.size() > 7) {
             plot = a.substr(7);
+        } else if (a == "--db" || a == "--plot") {
+            return refuse(a + " needs a value: " + a + " PATH");
         } else {
-            std::fprintf(stderr, "orv3drift: unknown argument or missing value: %s\n%s", a.c_str(), DRIFT_USAGE);
-            return TOOL_USAGE;
+            return refuse("unknown argument '" + a + "'");
         }
     }
     if (db.empty() && !rec_log_path(db)) {
@@ -138,11 +127,11 @@ int drift_tool(int argc, char** argv)
     int code = TOOL_DONE;
     if (!plot.empty() && !plot_drift(plot, periods, now, problem)) {
         std::fprintf(stderr, "orv3drift: plot not written: %s\n", problem.c_str());
-        code = TOOL_NOT_WRITTEN;
+        code = TOOL_OUTPUT_FAILED;
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "orv3drift: standard output could not be written\n");
-        code = TOOL_NOT_WRITTEN;
+        code = TOOL_OUTPUT_FAILED;
     }
     return code;
 }

@@ -63,11 +63,18 @@ inline constexpr std::array<const char*, 3> HEQ_INI_NAMES = {"ORV3PARAM.INI", "O
 inline constexpr char HEQ_INI_SECTION[] = "heq_info";
 inline constexpr std::array<int32_t, HEQ_FIELD_COUNT> HEQ_INI_DEFAULTS = {0, 0, 0, 0, 0, 128, 0, 0, 0, 0};
 inline constexpr std::size_t HEQ_INI_PATH_MAX = 1023;  // a longer path counts as not found
+// A parameter file is a few hundred bytes; anything this large is refused
+// unread rather than searched.
+inline constexpr std::size_t HEQ_INI_SIZE_MAX = 1024 * 1024;
 
-inline constexpr char MSG_INI_NOT_FOUND[] = "Error finding INI file - %s\n";  // both streams
-inline constexpr char MSG_INI_USED[] = "INI file used: %s\n";             // standard output
+// Both streams; the file that failed and why.
+inline constexpr char MSG_INI_NOT_FOUND[] = "Error finding INI file - %s: %s\n";
+inline constexpr char MSG_INI_TOO_LARGE[] = "INI file refused - %s: larger than %s bytes\n";
+inline constexpr char MSG_INI_USED[] = "INI file used: %s\n";  // standard output
 
 // Finds the parameter file and reads the ten keys into p, each cut to its
-// field's width. 1: found and read, "INI file used" printed. 0: none of the
-// names exists; p untouched, the error on both streams.
+// field's width; the file is read once. 1: found and read, "INI file used"
+// printed. TOOL_NO_PARAM_FILE: none of the names holds a section, or the
+// first that exists is too large; p untouched, the message on both streams
+// names the first file that exists but cannot serve, and why.
 int read_heq_ini(heq_params& p);

@@ -66,12 +66,26 @@ bool dst_handler(const char* value)
 
 }  // namespace
 
+// The zone index is one byte (-1 and below keep their meaning); the
+// temperature offset a signed 16-bit field. The zone offset limits itself.
 const std::array<option_row, 4> option_table = {{
-    {"tzoff=", tzoff_handler},
-    {"tempoff=", tempoff_handler},
-    {"tz=", tz_handler},
-    {"dst=", dst_handler},
+    {"tzoff=", tzoff_handler, INT32_MIN, INT32_MAX},
+    {"tempoff=", tempoff_handler, INT16_MIN, INT16_MAX},
+    {"tz=", tz_handler, INT32_MIN, UINT8_MAX},
+    {"dst=", dst_handler, INT32_MIN, INT32_MAX},
 }};
+
+namespace {
+
+const option_row* matching_row(const char* arg)
+{
+    for (const option_row& row : option_table)
+        if (has_prefix_ignoring_case(arg, row.prefix))
+            return &row;
+    return nullptr;
+}
+
+}  // namespace
 
 bool read_decimal(const char* text, int32_t& value)
 {
@@ -93,15 +107,35 @@ bool read_decimal(const char* text, int32_t& value)
     return true;
 }
 
+std::string option_refusal(const char* arg)
+{
+    const option_row* row = matching_row(arg);
+    if (row == nullptr)
+        return "unknown argument '" + std::string(arg) + "'";
+    int32_t v = 0;
+    if (!read_decimal(arg + std::strlen(row->prefix), v) || (v >= row->min && v <= row->max))
+        return "";
+    std::string range = row->min == INT32_MIN ? "at most " + std::to_string(row->max)
+                                              : std::to_string(row->min) + " to " + std::to_string(row->max);
+    return "'" + std::string(arg) + "': out of range (" + range + ")";
+}
+
+void reset_options()
+{
+    opt_tzoff = 0;
+    opt_tzoff_set = false;
+    opt_tempoff = 0;
+    opt_tempoff_set = false;
+    opt_tz = -1;
+    opt_tz_set = false;
+    opt_dst = -1;
+}
+
 int parse_options(int argc, char** argv)
 {
     int count = 0;
     for (int i = 1; i < argc; ++i)
-        for (const option_row& row : option_table)
-            if (has_prefix_ignoring_case(argv[i], row.prefix)) {
-                if (row.handler(argv[i] + std::strlen(row.prefix)))
-                    ++count;
-                break;
-            }
+        if (const option_row* row = matching_row(argv[i]); row != nullptr && row->handler(argv[i] + std::strlen(row->prefix)))
+            ++count;
     return count;
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <string>
 
 extern int32_t opt_tzoff;  // quarter hours east of UTC, -96..96
 extern bool opt_tzoff_set;
@@ -13,10 +14,13 @@ extern bool opt_tz_set;
 extern int32_t opt_dst;  // -1 automatic
 
 // A prefix matched without regard to case, and the handler of the text
-// after it; only "tempoff=" can answer true.
+// after it; only "tempoff=" can answer true. A value read outside min..max
+// does not fit what the watch keeps and is refused before the run.
 struct option_row {
     const char* prefix;
     bool (*handler)(const char* value);
+    int32_t min;
+    int32_t max;
 };
 extern const std::array<option_row, 4> option_table;
 
@@ -24,6 +28,14 @@ extern const std::array<option_row, 4> option_table;
 // digits up to the first other character. Beyond 32 bits the value stays at
 // the nearest 32-bit limit. False when no digit was read.
 bool read_decimal(const char* text, int32_t& value);
+
+// Why the setter does not take an argument: it matches no row, or its
+// value lies outside the row's range. Empty when it is taken (a value
+// without digits is taken: the row's handler has a rule for it).
+std::string option_refusal(const char* arg);
+
+// The settings as they are before any option is read.
+void reset_options();
 
 // Runs every argument after the program name through option_table; returns
 // how many handlers answered true (above 0: the temperature-offset mode).

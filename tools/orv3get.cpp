@@ -1,9 +1,29 @@
 // ORV3GET: the accuracy reader; its code is the exit status.
+#include "tools/command_line.h"
 #include "tools/console.h"
 #include "tools/tools.h"
 
-int main()
+namespace {
+
+const tool_help HELP = {
+    "orv3get",
+    "",
+    "Measures the watch's clock against the PC's UTC clock through the access\n"
+    "point: reads the watch's information blocks, takes 22 time readings and\n"
+    "prints each difference in ms, their mean and standard deviation, then the\n"
+    "blocks. Put the watch into sync mode when asked. The reading is only as\n"
+    "good as the PC clock: synchronise it first.\n"
+    "Changes nothing on the watch.\n",
+    {TOOL_DONE, TOOL_COMM_ERROR, READER_NO_LINK, TOOL_NO_READING, TOOL_OUTPUT_FAILED, TOOL_USAGE,
+     TOOL_SIGNAL_BASE},
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
 {
+    if (const int code = answer_command_line(argc, argv, HELP, nullptr); code != COMMAND_LINE_RUN)
+        return code;
     prepare_console();
     return accuracy_reader();
 }

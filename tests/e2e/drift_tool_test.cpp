@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "orv3_version.h"
 #include "records/records.h"
 #include "tests/support/sim_harness.h"
 #include "tools/tools.h"
@@ -111,9 +112,10 @@ TEST(DriftTool, RefusesWhatItCannotDo)
     const refusal cases[] = {
         {"unknown argument", {"--db", db, "--fast"}, {}, TOOL_USAGE},
         {"--db without a value", {"--db"}, {}, TOOL_USAGE},
+        {"--plot without a value", {"--db", db, "--plot", ""}, {}, TOOL_USAGE},
         {"no such record", {"--db", dir + "/none.sqlite"}, {}, TOOL_NO_RECORD},
         {"recording off, no --db", {}, {{RECORD_LOG_ENV, RECORD_LOG_OFF}}, TOOL_NO_RECORD},
-        {"plot not writable", {"--db", db, "--plot", dir + "/no/such/plot.svg"}, {}, TOOL_NOT_WRITTEN},
+        {"plot not writable", {"--db", db, "--plot", dir + "/no/such/plot.svg"}, {}, TOOL_OUTPUT_FAILED},
     };
     for (const refusal& c : cases) {
         const run_result r = drift(c.args, c.env);

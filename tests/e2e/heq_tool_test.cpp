@@ -266,8 +266,9 @@ TEST(orv3param, no_file_touches_nothing)
 {
     const std::string dir = dir_with_ini(nullptr);
     const run_result r = run_param_in(dir, "y\n");
-    EXPECT_EQ(r.status, 0);
-    const std::string line = "Error finding INI file - " + dir + "/ORV1PARAM.INI\n";
+    EXPECT_EQ(r.status, 256 + TOOL_NO_PARAM_FILE);
+    const std::string line =
+        "Error finding INI file - " + dir + "/ORV3PARAM.INI: not found, nor ORV2PARAM.INI or ORV1PARAM.INI\n";
     EXPECT_EQ(r.out, BANNER + line);
     EXPECT_EQ(r.err, line);
     EXPECT_TRUE(has(r.summary, "access point frames: 0\n"));

@@ -191,6 +191,8 @@ TEST_F(Catalogue, ValueFaultsLeaveTheZoneOutOrAreTaken)
              mem_set_bytes(z, "Display", TZ_REG_BINARY, std::vector<uint8_t>(256, 'b'));
          },
          true},
+        // A value of no bytes at all reaches the source's copy with nothing to copy.
+        {"Display a text of no bytes", [](MemKey& z) { mem_set_bytes(z, "Display", TZ_REG_SZ, {}); }, true},
         {"TZI shorter than 44 bytes", [](MemKey& z) {
              mem_set_bytes(z, "TZI", TZ_REG_BINARY, {0xB6, 0xFE, 0xFF, 0xFF});
          },

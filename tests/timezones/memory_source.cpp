@@ -11,6 +11,13 @@ MemKey root;
 bool root_fails = false;
 MemStats stats;
 
+// An empty value or text may have no storage at all: nothing is copied then.
+void copy_bytes(void* to, const void* from, std::size_t n)
+{
+    if (n != 0)
+        std::memcpy(to, from, n);
+}
+
 MemKey* key_of(TzKey key) { return reinterpret_cast<MemKey*>(key); }
 TzKey handle_of(MemKey* key) { return reinterpret_cast<TzKey>(key); }
 
@@ -70,7 +77,7 @@ long query_value(TzKey key, const char* name, bool wide, uint32_t* type, void* d
     std::vector<uint8_t> bytes = it->bytes;
     if (is_text(it->type) && it->wide && !wide) {
         std::u16string text(bytes.size() / 2, u'\0');
-        std::memcpy(text.data(), bytes.data(), text.size() * 2);
+        copy_bytes(text.data(), bytes.data(), text.size() * 2);
         std::string narrow(text.size() + 1, '\0');
         narrow_text(text, narrow);
         bytes.assign(narrow.begin(), narrow.end() - 1);
@@ -79,7 +86,7 @@ long query_value(TzKey key, const char* name, bool wide, uint32_t* type, void* d
         std::u16string widened(text.size() + 1, u'\0');
         widen_text(text, widened);
         bytes.resize(text.size() * 2);
-        std::memcpy(bytes.data(), widened.data(), bytes.size());
+        copy_bytes(bytes.data(), widened.data(), bytes.size());
     }
     if (type != nullptr)
         *type = it->type;
@@ -87,7 +94,7 @@ long query_value(TzKey key, const char* name, bool wide, uint32_t* type, void* d
     *size = static_cast<uint32_t>(bytes.size());
     if (bytes.size() > capacity)
         return TZ_ERROR_MORE_DATA;
-    std::memcpy(data, bytes.data(), bytes.size());
+    copy_bytes(data, bytes.data(), bytes.size());
     return TZ_ERROR_SUCCESS;
 }
 
@@ -129,7 +136,7 @@ MemKey& mem_add_key(MemKey& parent, std::string_view name)
 void mem_set_text(MemKey& key, std::string_view name, std::u16string_view text, uint32_t type)
 {
     std::vector<uint8_t> bytes((text.size() + 1) * 2, 0);
-    std::memcpy(bytes.data(), text.data(), text.size() * 2);
+    copy_bytes(bytes.data(), text.data(), text.size() * 2);
     set_value(key, name, type, std::move(bytes), true);
 }
 

@@ -7,12 +7,14 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
 
 #include "platform/profile.h"
 #include "tools/heq_params.h"
+#include "tools/tools.h"
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -179,12 +181,69 @@ TEST_F(in_temp_dir, no_file_at_all_leaves_the_record_and_reports_on_both_streams
     write_file("ORV3PARAM.INI", "");  // exists, but holds no section
     write_file("orv1param.ini.bak", "[heq_info]\n");
     const read_result r = run_read_heq_ini();
-    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.result, TOOL_NO_PARAM_FILE);
     EXPECT_EQ(r.record.heq_a, 0x5EED);
-    const std::string line = "Error finding INI file - " + path_of("ORV1PARAM.INI") + "\n";
+    const std::string line = "Error finding INI file - " + path_of("ORV3PARAM.INI") + ": holds no section\n";
     EXPECT_EQ(r.out, line);
     EXPECT_EQ(r.err, line);
 }
+
+// A file that cannot serve: the message names it and says why; nothing of
+// a later name is used when the first is too large to be searched.
+struct unusable_case {
+    const char* what;
+    void (*make)();
+    const char* named;  // the file the message names
+    const char* line;   // the message after the path
+};
+
+const std::uintmax_t TOO_LARGE = HEQ_INI_SIZE_MAX + 1;
+
+const unusable_case UNUSABLE_CASES[] = {
+    {"none of the names", [] {}, "ORV3PARAM.INI",
+     "Error finding INI file - %s: not found, nor ORV2PARAM.INI or ORV1PARAM.INI\n"},
+    {"a directory", [] { fs::create_directory("ORV3PARAM.INI"); }, "ORV3PARAM.INI",
+     "Error finding INI file - %s: not a regular file\n"},
+    // A blocking open would wait here for a writer forever.
+    {"a FIFO", [] { ASSERT_EQ(mkfifo("ORV2PARAM.INI", 0644), 0); }, "ORV2PARAM.INI",
+     "Error finding INI file - %s: not a regular file\n"},
+    {"unreadable", [] { fs::create_symlink("ORV3PARAM.INI", "ORV3PARAM.INI"); }, "ORV3PARAM.INI",
+     "Error finding INI file - %s: cannot be read: Too many levels of symbolic links\n"},
+    {"the first that is there is named, not the last name tried",
+     [] {
+         write_file("ORV2PARAM.INI", "no section\n");
+         fs::create_directory("ORV1PARAM.INI");
+     },
+     "ORV2PARAM.INI", "Error finding INI file - %s: holds no section\n"},
+    {"one byte too large, a good file after it",
+     [] {
+         write_file("ORV2PARAM.INI", "[heq_info]\nheq_a=1\n" + std::string(TOO_LARGE - 19, ' '));
+         write_file("ORV1PARAM.INI", ALL_KEYS);
+     },
+     "ORV2PARAM.INI", "INI file refused - %s: larger than 1048576 bytes\n"},
+    {"2 GB", [] { write_file("ORV3PARAM.INI", "[heq_info]\n"); fs::resize_file("ORV3PARAM.INI", 2ull << 30); },
+     "ORV3PARAM.INI", "INI file refused - %s: larger than 1048576 bytes\n"},
+};
+
+void PrintTo(const unusable_case& c, std::ostream* os) { *os << c.what; }
+
+class heq_ini_unusable : public in_temp_dir, public testing::WithParamInterface<unusable_case> {};
+
+TEST_P(heq_ini_unusable, names_the_file_and_why)
+{
+    const unusable_case& c = GetParam();
+    c.make();
+    const read_result r = run_read_heq_ini();
+    EXPECT_EQ(r.result, TOOL_NO_PARAM_FILE);
+    EXPECT_EQ(r.record.heq_a, 0x5EED);
+    char line[2048];
+    std::snprintf(line, sizeof line, c.line, path_of(c.named).c_str());
+    EXPECT_EQ(r.out, line);
+    EXPECT_EQ(r.err, line);
+}
+
+INSTANTIATE_TEST_SUITE_P(cases, heq_ini_unusable, testing::ValuesIn(UNUSABLE_CASES),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
 
 // The path may hold 1023 characters; one more and the file is not found.
 TEST_F(in_temp_dir, path_limit)
@@ -214,9 +273,9 @@ TEST_F(in_temp_dir, path_limit)
             EXPECT_EQ(r.result, 1);
             EXPECT_EQ(r.record.heq_a, 77);
         } else {
-            EXPECT_EQ(r.result, 0);
+            EXPECT_EQ(r.result, TOOL_NO_PARAM_FILE);
             EXPECT_EQ(r.record.heq_a, 0x5EED);
-            EXPECT_EQ(r.err, "Error finding INI file - " + cwd + "/ORV1PARAM.INI\n");
+            EXPECT_EQ(r.err, "Error finding INI file - " + path + ": path longer than 1023 characters\n");
         }
     }
 }
@@ -263,10 +322,12 @@ const syntax_case SYNTAX_CASES[] = {
      {{"heq_a", 1}, {"heq_b", -1}, {"heq_c", INT32_MIN}, {"T2_b", -1}, {"a_day", -1}}},
     {"NUL bytes are characters", "[heq_info]\nheq_a\0=5\nheq_b=7\0" "8\n[heq\0info]\nheq_c=1\n"s, {{"heq_b", 7}}},
     {"binary data around the section", binary_noise() + "\n[heq_info]\nheq_a=5\n" + binary_noise(), {{"heq_a", 5}}},
-    {"a line of 1 MB, then keys", "[heq_info]\nheq_c=" + std::string(1 << 20, '7') + "\nheq_a=8\n", {{"heq_a", 8}}},
+    {"a line of 512 KB, then keys", "[heq_info]\nheq_c=" + std::string(1 << 19, '7') + "\nheq_a=8\n", {{"heq_a", 8}}},
     {"the rest of a cut line is no line of its own",
      "[heq_info]\nheq_b=" + std::string(PROFILE_LINE_MAX, 'x') + "heq_a=99\n", {}},
-    {"a line of 1 MB without a line end", "[heq_info]\nheq_a=8\nheq_b=" + std::string(1 << 20, 'x'), {{"heq_a", 8}}},
+    {"a line of 512 KB without a line end", "[heq_info]\nheq_a=8\nheq_b=" + std::string(1 << 19, 'x'), {{"heq_a", 8}}},
+    {"a file of the largest size taken",
+     "[heq_info]\nheq_a=8\n" + std::string(HEQ_INI_SIZE_MAX - 19 - 8, ';') + "\na_day=9", {{"heq_a", 8}, {"a_day", 9}}},
     {"a header without ']' is no header", "[heq_info]\nheq_a=1\n[other\nheq_b=2\n", {{"heq_a", 1}, {"heq_b", 2}}},
 };
 
@@ -281,7 +342,7 @@ TEST_P(heq_ini_syntax, reads_the_values)
     const read_result r = run_read_heq_ini();
     ASSERT_EQ(r.result, 1) << r.err;
     heq_params want = expected_record(c.values);
-    if (std::string(c.what).find("1 MB, then keys") != std::string::npos)
+    if (std::string(c.what).find("512 KB, then keys") != std::string::npos)
         want.heq_c = r.record.heq_c;  // whatever a cut run of digits wraps to
     EXPECT_FALSE(heq_params_differ(r.record, want)) << describe(r.record) << "\nwanted " << describe(want);
 }

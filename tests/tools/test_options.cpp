@@ -33,13 +33,7 @@ void PrintTo(const options_case& c, std::ostream* os) { *os << c.name; }
 settings parsed(std::vector<std::string> args)
 {
     // The settings are process-wide: every case starts from the initial values.
-    opt_tzoff = 0;
-    opt_tzoff_set = false;
-    opt_tempoff = 0;
-    opt_tempoff_set = false;
-    opt_tz = -1;
-    opt_tz_set = false;
-    opt_dst = -1;
+    reset_options();
     args.insert(args.begin(), "orv3set");
     std::vector<char*> argv;
     for (std::string& a : args)
@@ -149,6 +143,32 @@ TEST(ReadDecimalTest, AsPercentD)
         int32_t v = 42;
         EXPECT_EQ(read_decimal(c.text, v), c.read) << '"' << c.text << '"';
         EXPECT_EQ(v, c.read ? c.value : 42) << '"' << c.text << "\" leaves the value alone unless read";
+    }
+}
+
+// What the setter takes before its run: rows it matches, with values that
+// fit what the watch keeps; a value without digits keeps its row's rule.
+TEST(OptionRefusalTest, RangesAndUnknownArguments)
+{
+    const struct {
+        const char* arg;
+        bool taken;
+    } cases[] = {
+        {"tz=255", true},          {"tz=256", false},        {"tz=-1", true},
+        {"tz=-99999999999", true}, {"tz=4294967297", false}, {"Tz=300abc", false},
+        {"tz=", true},             {"tz=abc", true},         {"tempoff=32767", true},
+        {"tempoff=32768", false},  {"tempoff=-32768", true}, {"tempoff=-32769", false},
+        {"tempoff=x", true},       {"TEMPOFF=99999999999", false},
+        {"tzoff=99999", true},  // limited by its own rule
+        {"dst=7", true},           {"tzoffset=3", false},    {"tz5", false},
+        {"--help", false},         {"", false},
+    };
+    for (const auto& c : cases) {
+        const std::string why = option_refusal(c.arg);
+        EXPECT_EQ(why.empty(), c.taken) << "[" << c.arg << "] " << why;
+        if (!c.taken) {
+            EXPECT_NE(why.find(std::string("'") + c.arg + "'"), std::string::npos) << why;
+        }
     }
 }
 
