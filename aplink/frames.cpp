@@ -3,16 +3,31 @@
 #include <cstring>
 
 #include "aplink/serial.h"
+#include "platform/clock.h"
 #include "platform/sleep.h"
 
 uint8_t txFrame[AP_FRAME_SIZE] = {};
 uint8_t rxFrame[AP_FRAME_SIZE] = {};
 bool portOpen = false;
 uint8_t lastStatus = AP_STATUS_ACK;
+bool lastReplyWhole = true;
 
 namespace {
+
 constexpr int SLOT = 0;
+
+// Drops what arrives until the line has been quiet for LINE_QUIET_MS (a
+// hang-up ends it at once), then purges.
+void PurgeWhenQuiet()
+{
+    const int64_t limit = plat_monotonic_ns() + int64_t{LINE_QUIET_LIMIT_MS} * 1000000;
+    uint8_t sink[AP_FRAME_SIZE];
+    while (SerialReadWithin(SLOT, sizeof sink, sink, LINE_QUIET_MS) > 0 && plat_monotonic_ns() < limit) {
+    }
+    SerialPurge(SLOT);
 }
+
+}  // namespace
 
 void BuildRequestFrame(uint8_t code, int payload_len, const uint8_t* payload)
 {
@@ -33,8 +48,14 @@ int Transact(uint16_t request_len, uint16_t reply_len, uint16_t pause_ms)
     SerialWrite(SLOT, request_len + AP_HEADER_SIZE, txFrame);
     if (pause_ms != 0)
         plat_sleep_ms(pause_ms);
-    const int got = SerialRead(SLOT, reply_len + AP_HEADER_SIZE, rxFrame);
-    SerialPurge(SLOT);
+    const int want = reply_len + AP_HEADER_SIZE;
+    const int got = SerialRead(SLOT, want, rxFrame);
+    uint8_t beyond = 0;
+    lastReplyWhole = got == want && SerialReadWithin(SLOT, 1, &beyond, 0) == 0;
+    if (lastReplyWhole)
+        SerialPurge(SLOT);
+    else
+        PurgeWhenQuiet();
     return got;
 }
 

@@ -31,10 +31,13 @@ bool byte_and_word(uint8_t code, unsigned char a, unsigned short b)
 
 }  // namespace
 
+bool QX_LastReplyWhole() { return lastReplyWhole; }
+
 bool QX_OpenCOM(char* path, unsigned long, unsigned short, bool, bool)
 {
     portOpen = SerialOpen(SLOT, path);
     lastStatus = portOpen ? AP_STATUS_ACK : 5;
+    lastReplyWhole = true;
     return portOpen;
 }
 

@@ -40,7 +40,9 @@ bool SerialWrite(int port, int n, const uint8_t* data)
     return plat_serial_write(slot_handle(port), data, n, bound_ms(n));
 }
 
-int SerialRead(int port, int n, uint8_t* buf)
+int SerialRead(int port, int n, uint8_t* buf) { return SerialReadWithin(port, n, buf, bound_ms(n)); }
+
+int SerialReadWithin(int port, int n, uint8_t* buf, int timeout_ms)
 {
-    return plat_serial_read(slot_handle(port), buf, n, bound_ms(n));
+    return plat_serial_read(slot_handle(port), buf, n, timeout_ms);
 }

@@ -17,3 +17,5 @@ void SerialPurge(int port);
 bool SerialWrite(int port, int n, const uint8_t* data);
 // Reads up to n bytes within 20·n + 40 ms; the count received, 0 on failure.
 int SerialRead(int port, int n, uint8_t* buf);
+// Reads up to n bytes within timeout_ms (0: only what has arrived).
+int SerialReadWithin(int port, int n, uint8_t* buf, int timeout_ms);

@@ -12,7 +12,7 @@ sim_config cfg;
 
 namespace {
 
-enum class kind { flag, integer, byte, number, text, fault, poke, bytes, answer, sync_delay, heq_field, memory_order };
+enum class kind { flag, integer, byte, number, text, fault, poke, bytes, answer, sync_delay, heq_field, memory_order, stall };
 
 struct option_row {
     const char* name;
@@ -26,12 +26,12 @@ const option_row OPTIONS[] = {
     {"description", kind::text, &cfg.description, "TEXT: the port's USB product string"},
     {"transcript", kind::text, &cfg.transcript_path, "FILE: write every frame with time stamps"},
     {"summary", kind::text, &cfg.summary_path, "FILE: the closing summary (standard error)"},
-    {"ap-refuse", kind::fault, &cfg.refuse, "STATUS[@CODE]: reply with this status instead of 6"},
-    {"ap-silent", kind::fault, &cfg.silent, "1[@CODE]: send no reply"},
-    {"ap-short", kind::fault, &cfg.short_reply, "N[@CODE]: send only the first N reply bytes"},
-    {"ap-late", kind::fault, &cfg.late, "MS[@CODE]: send the reply MS ms late"},
-    {"ap-stray", kind::fault, &cfg.stray, "N[@CODE]: send N garbage bytes before the reply"},
-    {"ap-header", kind::fault, &cfg.header, "V[@CODE]: send V as reply bytes 0 and 2"},
+    {"ap-refuse", kind::fault, &cfg.refuse, "STATUS[@CODE][:N]: reply with this status instead of 6"},
+    {"ap-silent", kind::fault, &cfg.silent, "1[@CODE][:N]: send no reply"},
+    {"ap-short", kind::fault, &cfg.short_reply, "BYTES[@CODE][:N]: send only the first BYTES reply bytes"},
+    {"ap-late", kind::fault, &cfg.late, "MS[@CODE][:N]: send the reply MS ms late"},
+    {"ap-stray", kind::fault, &cfg.stray, "BYTES[@CODE][:N]: send BYTES garbage bytes before the reply"},
+    {"ap-header", kind::fault, &cfg.header, "V[@CODE][:N]: send V as reply bytes 0 and 2"},
     {"hangup-after", kind::integer, &cfg.hangup_after, "K: answer K frames, then vanish"},
     {"ap-value", kind::byte, &cfg.ap_value, "V: value byte of status and get replies (0)"},
     {"latency", kind::number, &cfg.latency_ms, "MS: radio latency each way (1.0)"},
@@ -44,6 +44,7 @@ const option_row OPTIONS[] = {
     {"not-ready", kind::integer, &cfg.not_ready, "N: answer the first N clock reads CLOCK_NOT_READY"},
     {"subsec-flag", kind::flag, &cfg.subsec_flag, ": set bit 15 of every sub-second count"},
     {"clock-minute", kind::integer, &cfg.clock_minute, "V: every clock reading says minute V (60 on: out of range)"},
+    {"clock-stall", kind::stall, nullptr, "MS:K[-L],...: replies to clock reads K (to L), from 1, reach the buffer MS ms late"},
     {"silent-after", kind::integer, &cfg.silent_after, "K: answer K commands, then fall silent"},
     {"answer-on", kind::answer, nullptr, "CODE:N: answer command CODE only from its N-th sending"},
     {"wrong-tag", kind::integer, &cfg.wrong_tag, "K: the first K tagged replies carry a wrong tag"},
@@ -120,14 +121,41 @@ bool apply(const option_row& o, std::string_view value, bool has_value)
         return has_value;
     case kind::fault: {
         auto& f = *static_cast<sim_ap_fault*>(o.target);
-        const auto at = value.find('@');
+        const auto colon = value.find(':');
+        long times = -1;
+        if (colon != std::string_view::npos && (!parse_long(value.substr(colon + 1), times) || times < 1))
+            return false;
+        const std::string_view head = value.substr(0, colon);
+        const auto at = head.find('@');
         long code = -1;
-        if (!parse_long(value.substr(0, at), n) || n < 0 ||
-            (at != std::string_view::npos && !parse_long(value.substr(at + 1), code)))
+        if (!parse_long(head.substr(0, at), n) || n < 0 ||
+            (at != std::string_view::npos && !parse_long(head.substr(at + 1), code)))
             return false;
         f.value = static_cast<int>(n);
         f.code = static_cast<int>(code);
+        f.times = static_cast<int>(times);
         return true;
+    }
+    case kind::stall: {
+        const auto colon = value.find(':');
+        if (colon == std::string_view::npos || !parse_long(value.substr(0, colon), n) || n < 0)
+            return false;
+        cfg.clock_stall_ms = static_cast<int>(n);
+        cfg.clock_stall_reads.clear();
+        std::string_view rest = value.substr(colon + 1);
+        while (!rest.empty()) {
+            const std::string_view item = rest.substr(0, rest.find(','));
+            const auto dash = item.find('-');
+            long first = 0, last = 0;
+            if (!parse_long(item.substr(0, dash), first) || first < 1)
+                return false;
+            last = first;
+            if (dash != std::string_view::npos && (!parse_long(item.substr(dash + 1), last) || last < first))
+                return false;
+            cfg.clock_stall_reads.emplace_back(static_cast<int>(first), static_cast<int>(last));
+            rest = item.size() < rest.size() ? rest.substr(item.size() + 1) : std::string_view{};
+        }
+        return !cfg.clock_stall_reads.empty();
     }
     case kind::poke: {
         const auto c1 = value.find(':');
@@ -221,6 +249,7 @@ void sim_usage(FILE* out)
                  "Simulates the access point and a watch in sync mode on a pseudo-terminal.\n"
                  "With a command: runs it against the simulator and exits with its status.\n"
                  "Without: serves until interrupted and prints the value of %s.\n"
+                 "An access point fault with :N applies to the first N replies it matches.\n"
                  "No real watch is touched. Exit status: the command's; 2 for a bad option\n"
                  "or when the simulator cannot start; 0 when serving ends.\n\n"
                  "Options, each as --name=VALUE or --name VALUE:\n",

@@ -5,15 +5,26 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "watchlink/protocol.h"
 
-// A fault that applies to every access point command, or to one code.
+// A fault that applies to every access point command, or to one code; to
+// every reply, or to the first few.
 struct sim_ap_fault {
     int value = -1;  // -1: off
     int code = -1;   // -1: every command
-    bool applies(uint8_t c) const { return value >= 0 && (code < 0 || code == c); }
+    int times = -1;  // replies it still applies to; -1: every one
+    // Whether it applies to this reply; a reply it applies to is counted.
+    bool applies(uint8_t c)
+    {
+        if (value < 0 || (code >= 0 && code != c) || times == 0)
+            return false;
+        if (times > 0)
+            --times;
+        return true;
+    }
 };
 
 // Bytes to place into an information block at start: block, offset, bytes.
@@ -56,6 +67,8 @@ struct sim_config {
     int not_ready = 0;       // clock reads answered CLOCK_NOT_READY first
     bool subsec_flag = false;  // set bit 15 of the sub-second counter
     int clock_minute = -1;     // every clock reading says this minute (-1: the true one)
+    int clock_stall_ms = 0;    // replies to the clock reads below reach the buffer this late
+    std::vector<std::pair<int, int>> clock_stall_reads;  // ranges of clock reads, counted from 1
     int silent_after = -1;   // commands answered before the watch falls silent
     int answer_code = -1;    // this command is answered only from sending answer_on
     int answer_on = 1;
@@ -125,7 +138,7 @@ void watch_init();
 void watch_link_started();
 void watch_enter_sync();
 void watch_receive(const watch_command& cmd);  // a command arrives over the radio
-void watch_send(const watch_reply& r);         // a reply leaves over the radio
+void watch_send(const watch_reply& r, int64_t held_ns = 0);  // a reply leaves over the radio, held this long first
 void watch_summary(FILE* out);
 extern std::array<watch_reply, INFO_BLOCKS> watch_blocks;
 

@@ -13,6 +13,7 @@ namespace {
 
 bool in_sync = false;
 int commands = 0;  // received in sync mode
+int clock_reads = 0;  // clock commands answered
 std::map<int, int> sendings;
 int wrong_tags_left = 0;
 bool dst_rules_set = false;
@@ -166,7 +167,7 @@ void watch_enter_sync()
     transcript_note("watch enters sync mode");
 }
 
-void watch_send(const watch_reply& r)
+void watch_send(const watch_reply& r, int64_t held_ns)
 {
     watch_reply out = r;
     // Clock and memory replies carry data in byte 18, not a tag.
@@ -179,7 +180,7 @@ void watch_send(const watch_reply& r)
     const int copies = out[POS_CODE] == cfg.repeat_code ? 2 : 1;
     for (int i = 0; i < copies; ++i) {
         sim_event e;
-        e.at = sim_now_ns() + sim_radio_delay_ns();
+        e.at = sim_now_ns() + held_ns + sim_radio_delay_ns();
         e.kind = sim_event_kind::to_buffer;
         e.epoch = sim_link_epoch;
         e.bytes.assign(out.begin(), out.end());
@@ -204,7 +205,10 @@ void watch_receive(const watch_command& cmd)
         watch_reply r{};
         r[POS_CODE] = code;
         watch_clock_reply(r);
-        watch_send(r);
+        ++clock_reads;
+        const bool stalled = std::any_of(cfg.clock_stall_reads.begin(), cfg.clock_stall_reads.end(),
+                                         [](const auto& k) { return clock_reads >= k.first && clock_reads <= k.second; });
+        watch_send(r, stalled ? int64_t{cfg.clock_stall_ms} * 1000000 : 0);
         break;
     }
     case CMD_READ_EXTRA0:

@@ -56,7 +56,7 @@ int accuracy_reader()
             std::printf("irq_err_min = %d irq_err_max = %d\n", stats.irq_err_min, stats.irq_err_max);
         } else {
             print_both(MSG_TOO_FEW_SAMPLES);
-            code = TOOL_COMM_ERROR;
+            code = TOOL_NO_READING;
         }
         print_info_blocks(blocks, fw);
         if (code == TOOL_DONE)

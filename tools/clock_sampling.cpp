@@ -1,8 +1,10 @@
 #include "tools/clock_sampling.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "aplink/ap_commands.h"
 #include "aplink/qx_internal.h"
@@ -15,6 +17,7 @@ int clock_sample_count = 0;
 sampling_end take_clock_samples(int count, int subsec_offset, uint16_t& status)
 {
     int not_ready_in_row = 0;
+    int slips = 0;
     for (int i = 0; i < count && clock_sample_count < CLOCK_SAMPLES_MAX;) {
         // Outside the bracket: a reply left over from an earlier command
         // would pass for this reading.
@@ -23,10 +26,15 @@ sampling_end take_clock_samples(int count, int subsec_offset, uint16_t& status)
         clock_sample& s = clock_samples[static_cast<std::size_t>(clock_sample_count)];
         s.pc_before = plat_utc_now();
         QX_SYNC_SendCommand(cmd.data());
-        if (!poll_for_reply(status, POLL_CLOCK) || status != AP_SYNC_REPLY_WAITING)
-            return sampling_end::no_reply;
+        const bool waiting = poll_for_reply(status, POLL_CLOCK) && status == AP_SYNC_REPLY_WAITING;
         watch_reply reply{};
-        if (!read_reply(reply))
+        const bool read = waiting && read_reply(reply);
+        // The link slipped out of step and is back: this reading is lost, not wrong.
+        if (!read && link_slipped() && ++slips <= CLOCK_SLIP_LIMIT)
+            continue;
+        if (!waiting)
+            return sampling_end::no_reply;
+        if (!read)
             return sampling_end::read_failed;
         if (reply[CLOCK_POS_HOUR] == CLOCK_NOT_READY) {
             if (++not_ready_in_row >= CLOCK_NOT_READY_LIMIT)
@@ -65,16 +73,14 @@ int64_t fold_quarter_hours(int64_t diff_ms)
 bool reduce_clock_samples(clock_statistics& stats)
 {
     const int n = clock_sample_count;
-    int64_t sum = 0;
-    int64_t delay_sum = 0;
-    int used = 0;
-    int irq_max = 0;
-    int irq_min = clock_samples[0].irq_err;
-    std::array<bool, CLOCK_SAMPLES_MAX> in_use{};
+    std::array<sample_use, CLOCK_SAMPLES_MAX> use{};
+    std::array<int64_t, CLOCK_SAMPLES_MAX> delay{};  // 100 ns units
+    int64_t least_delay = INT64_MAX;
     for (int i = CLOCK_SAMPLES_SKIPPED; i < n; ++i) {
-        clock_sample& s = clock_samples[static_cast<std::size_t>(i)];
-        const int64_t delay = static_cast<int64_t>(s.pc_after - s.pc_before);
-        const file_time ft1 = s.pc_before + static_cast<file_time>(delay / 2);
+        const std::size_t k = static_cast<std::size_t>(i);
+        clock_sample& s = clock_samples[k];
+        delay[k] = static_cast<int64_t>(s.pc_after - s.pc_before);
+        const file_time ft1 = s.pc_before + static_cast<file_time>(delay[k] / 2);
         SYSTEMTIME st{};
         filetime_to_systime(ft1, st);
         // The date and the hour stay the PC's: the watch's hour is not compared.
@@ -85,36 +91,76 @@ bool reduce_clock_samples(clock_statistics& stats)
         st.wMilliseconds = static_cast<uint16_t>(s.subsec * 1000u / SUBSEC_PER_SECOND);
         file_time ft2 = 0;
         if (!systime_to_filetime(st, ft2)) {
-            std::printf("diff %02d: watch time %u:%u is out of range, not used\n", i, s.minute, s.second);
+            use[k] = sample_use::out_of_range;
             continue;
         }
         s.diff_ms = fold_quarter_hours((static_cast<int64_t>(ft2) - static_cast<int64_t>(ft1)) /
                                        static_cast<int64_t>(FILE_TIME_PER_MS));
+        least_delay = std::min(least_delay, delay[k]);
+    }
+
+    constexpr int64_t PER_MS = static_cast<int64_t>(FILE_TIME_PER_MS);
+    std::array<int64_t, CLOCK_SAMPLES_MAX> prompt_diffs{};
+    std::size_t prompt = 0;
+    for (int i = CLOCK_SAMPLES_SKIPPED; i < n; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        if (use[k] != sample_use::used)
+            continue;
+        if (delay[k] - least_delay > PLAUSIBLE_DELAY_EXCESS_MS * PER_MS)
+            use[k] = sample_use::delayed;
+        else
+            prompt_diffs[prompt++] = clock_samples[k].diff_ms;
+    }
+    std::sort(prompt_diffs.begin(), prompt_diffs.begin() + static_cast<std::ptrdiff_t>(prompt));
+    const int64_t median = prompt > 0 ? prompt_diffs[(prompt - 1) / 2] : 0;
+
+    int64_t sum = 0;
+    int64_t delay_sum = 0;
+    int used = 0;
+    int irq_max = 0;
+    int irq_min = clock_samples[0].irq_err;
+    for (int i = CLOCK_SAMPLES_SKIPPED; i < n; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        const clock_sample& s = clock_samples[k];
+        if (use[k] == sample_use::used && std::llabs(s.diff_ms - median) > PLAUSIBLE_DIFF_SPREAD_MS)
+            use[k] = sample_use::off_median;
+        switch (use[k]) {
+        case sample_use::out_of_range:
+            std::printf("diff %02d: watch time %u:%u is out of range, not used\n", i, s.minute, s.second);
+            continue;
+        case sample_use::delayed:
+            std::printf("diff %02d = %" PRId64 "  not used: delay %" PRId64 " ms, least %" PRId64 " ms\n", i,
+                        s.diff_ms, delay[k] / PER_MS, least_delay / PER_MS);
+            continue;
+        case sample_use::off_median:
+            std::printf("diff %02d = %" PRId64 "  not used: %" PRId64 " ms from the median %" PRId64 "\n", i,
+                        s.diff_ms, s.diff_ms - median, median);
+            continue;
+        case sample_use::used:
+            break;
+        }
         std::printf("diff %02d = %" PRId64 "\n", i, s.diff_ms);
-        in_use[static_cast<std::size_t>(i)] = true;
         sum += s.diff_ms;
-        delay_sum += delay;
-        if (s.irq_err > irq_max)
-            irq_max = s.irq_err;
-        if (s.irq_err < irq_min)
-            irq_min = s.irq_err;
+        delay_sum += delay[k];
+        irq_max = std::max<int>(irq_max, s.irq_err);
+        irq_min = std::min<int>(irq_min, s.irq_err);
         ++used;
     }
     if (n > CLOCK_SAMPLES_SKIPPED)
         print_utc_time(clock_samples[CLOCK_SAMPLES_SKIPPED].pc_before);
-    if (used == 0)
+    if (used == 0 || used * 2 < n - CLOCK_SAMPLES_SKIPPED)
         return false;
     stats.used = used;
     stats.average_diff = sum / used;
     int64_t square_sum = 0;
     for (int i = CLOCK_SAMPLES_SKIPPED; i < n; ++i)
-        if (in_use[static_cast<std::size_t>(i)]) {
+        if (use[static_cast<std::size_t>(i)] == sample_use::used) {
             const int64_t d = clock_samples[static_cast<std::size_t>(i)].diff_ms - stats.average_diff;
             square_sum += d * d;
         }
     stats.std_dev = std::sqrt(static_cast<double>(square_sum / used));
     stats.irq_err_min = irq_min;
     stats.irq_err_max = irq_max;
-    stats.average_delay = delay_sum / used / static_cast<int64_t>(FILE_TIME_PER_MS);
+    stats.average_delay = delay_sum / used / PER_MS;
     return true;
 }

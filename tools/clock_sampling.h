@@ -24,11 +24,24 @@ extern int clock_sample_count;
 // A watch with no reading to give is asked again; this many "not ready"
 // replies in a row end the sampling.
 inline constexpr int CLOCK_NOT_READY_LIMIT = 250;
+// A reading whose reply came short or out of step is taken again, this many
+// times in a pass.
+inline constexpr int CLOCK_SLIP_LIMIT = 3;
 // Every zone offset in use is a whole number of quarter hours, and only
 // minute, second and sub-second are compared: differences are known modulo this.
 inline constexpr int64_t QUARTER_HOUR_MS = 15 * 60 * 1000;
 
-inline constexpr char MSG_TOO_FEW_SAMPLES[] = "Too few clock samples for statistics!\n";
+// Samples that cannot be right are not used. A host that takes the CPU away
+// between a sample's send and its read puts the midpoint up to half that
+// stall off: a sample whose delay exceeds the pass's least by more than
+// PLAUSIBLE_DELAY_EXCESS_MS is not used; nor is one, of the rest, whose
+// difference lies more than PLAUSIBLE_DIFF_SPREAD_MS from their median. Radio
+// jitter and the tens of ms a busy host adds now and then stay well inside.
+// A pass gives a reading only when at least half its used records are usable.
+inline constexpr int64_t PLAUSIBLE_DELAY_EXCESS_MS = 100;
+inline constexpr int64_t PLAUSIBLE_DIFF_SPREAD_MS = 100;
+
+inline constexpr char MSG_TOO_FEW_SAMPLES[] = "Too few usable clock samples for a reading!\n";
 inline constexpr char MSG_CLOCK_NOT_READY[] = "The watch's clock gave no reading!\n";
 
 enum class sampling_end {
@@ -57,6 +70,10 @@ void print_utc_time(file_time t);
 // A difference taken to its representative nearest zero modulo a quarter hour.
 int64_t fold_quarter_hours(int64_t diff_ms);
 
-// Prints one "diff" line per used sample and the "UTC time" line, and fills
-// stats. False when no sample could be used; nothing is divided then.
+// Why a sample of a pass is not used.
+enum class sample_use { used, out_of_range, delayed, off_median };
+
+// Prints one "diff" line per used record, saying so when the sample is not
+// used and why, and the "UTC time" line, and fills stats from the usable
+// samples. False when too few are usable; nothing is filled then.
 bool reduce_clock_samples(clock_statistics& stats);

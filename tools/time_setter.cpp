@@ -170,6 +170,7 @@ int time_setter(int argc, char** argv)
         return TOOL_DONE;
 
     int32_t correction = 0;
+    int code = TOOL_DONE;
     plat_tone(4000, SETTER_TONE_MS);
     watch_reply d4{};
     if (sync_exchange(status, make_command(CMD_READ_EXTRA3), d4, EXTRA3_RETRIES, TAG_EXTRA3) && status == AP_SYNC_REPLY_WAITING) {
@@ -197,8 +198,11 @@ int time_setter(int argc, char** argv)
                 print_both(MSG_TOO_FEW_SAMPLES);
             std::fflush(stdout);
             note_setter_step(fw, step, measured ? &stats : nullptr);
-            // A step that measured nothing sends nothing on a guess.
+            // A step that measured nothing sends nothing on a guess; one whose
+            // samples fail the plausibility rule ends the run.
             const bool complete = measured && sampling == sampling_end::complete;
+            if (!measured && sampling == sampling_end::complete && status == AP_SYNC_REPLY_WAITING)
+                code = TOOL_NO_READING;
             if (step < 2 && status == AP_SYNC_REPLY_WAITING && complete) {
                 if (step == 1)
                     correction = second_step_correction(fw, stats.average_diff);
@@ -215,5 +219,5 @@ int time_setter(int argc, char** argv)
     leave_sync_mode();
     close_access_point();
     record_setting();
-    return TOOL_DONE;
+    return code;
 }

@@ -17,12 +17,14 @@ inline constexpr int TOOL_USAGE = 2;            // an argument not taken or out 
 inline constexpr int TOOL_SIGNAL_BASE = 128;    // 128 + N: ended by signal N
 
 // ORV3GET: the watch's clock against the PC's UTC clock, and its blocks.
-// 0; -1 communication error; -2 access point not found or link not started.
+// 0; -1 communication error; -2 access point not found or link not started;
+// -4 no trustworthy reading.
 int accuracy_reader();
 
 // ORV3SET: the watch's clock to the PC's local time in three measured steps,
 // then its zone index, offset and DST rules; with a "tempoff=" option the
-// temperature-offset mode instead. 0, or the temperature-offset mode's code.
+// temperature-offset mode instead. 0; -4 a step gave no trustworthy reading
+// (no time sent from it); or the temperature-offset mode's code.
 int time_setter(int argc, char** argv);
 
 // Writes opt_tempoff into the watch and shows it before and after.

@@ -9,6 +9,18 @@ namespace {
 // A watch answers once per command; more than this many waiting replies
 // means the access point says "waiting" without end.
 constexpr int MAX_STALE_REPLIES = 16;
+
+// One poll of the buffer status; one that came short or out of step says
+// nothing about the buffer.
+bool poll_once(uint16_t& status)
+{
+    const bool ok = QX_SYNC_GetBufferStatus(status);
+    if (QX_LastReplyWhole())
+        return ok;
+    status = 0;
+    return false;
+}
+
 }  // namespace
 
 watch_command make_command(uint8_t code)
@@ -23,14 +35,23 @@ bool poll_for_reply(uint16_t& status, poll_plan plan)
     bool ok = false;
     for (int i = 0; i < plan.polls; ++i) {
         plat_sleep_ms(plan.sleep_ms);
-        ok = QX_SYNC_GetBufferStatus(status);
-        if (ok && status == AP_SYNC_REPLY_WAITING)
+        ok = poll_once(status);
+        if ((ok && status == AP_SYNC_REPLY_WAITING) || link_slipped())
             break;
     }
     return ok;
 }
 
-bool read_reply(watch_reply& reply) { return QX_SYNC_ReadBuffer(reply.data()); }
+bool read_reply(watch_reply& reply)
+{
+    watch_reply got = reply;
+    if (!QX_SYNC_ReadBuffer(got.data()) || !QX_LastReplyWhole())
+        return false;
+    reply = got;
+    return true;
+}
+
+bool link_slipped() { return !QX_LastReplyWhole(); }
 
 bool send_and_fetch(uint16_t& status, const watch_command& command, watch_reply& reply, poll_plan plan)
 {
@@ -47,7 +68,7 @@ void discard_stale_replies()
     for (int i = 0; i < MAX_STALE_REPLIES; ++i) {
         uint16_t waiting = 0;
         watch_reply stale{};
-        if (!QX_SYNC_GetBufferStatus(waiting) || waiting != AP_SYNC_REPLY_WAITING || !read_reply(stale))
+        if (!poll_once(waiting) || waiting != AP_SYNC_REPLY_WAITING || !read_reply(stale))
             return;
     }
 }
@@ -61,8 +82,9 @@ bool sync_exchange(uint16_t& status, const watch_command& command, watch_reply& 
         QX_SYNC_SendCommand(c.data());
         bool ok = poll_for_reply(status, POLL_EXCHANGE);
         if (ok && status == AP_SYNC_REPLY_WAITING) {
-            ok = read_reply(reply);
-            if (ok && status == AP_SYNC_REPLY_WAITING && (expected_tag == 0 || reply[POS_TAG] == expected_tag))
+            // A reply to another command is no answer, on the last attempt too.
+            ok = read_reply(reply) && (expected_tag == 0 || reply[POS_TAG] == expected_tag);
+            if (ok)
                 return true;
         }
         if (retries <= 0)

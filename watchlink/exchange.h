@@ -18,11 +18,17 @@ inline constexpr poll_plan POLL_SLOW = {100, 150};     // HEQ extra3 read and re
 
 // Polls until a reply waits (a poll succeeds with status 1) or the polls run
 // out; returns the flag of the last poll. status keeps the last polled value.
+// A poll whose reply came short or out of step fails with status 0 and ends
+// the polls: what it said belongs to no known request.
 bool poll_for_reply(uint16_t& status, poll_plan plan);
 
 // Fetches a reply that poll_for_reply found waiting; reply stays untouched
-// when the read fails.
+// when the read fails, and a read that came short or out of step fails.
 bool read_reply(watch_reply& reply);
+
+// The latest poll or read failed because its reply came short or out of
+// step; the link has been brought back in step since.
+bool link_slipped();
 
 // Stale replies taken away, one sending, the polls of plan, and a read when a reply waits. True when
 // a reply was read; status tells the caller whether the watch answered.
@@ -35,7 +41,7 @@ void discard_stale_replies();
 // Stale replies taken away, then sends command at most retries + 1 times (once for 0 or less) until a reply
 // whose tag is expected_tag (0: any) is read. Done when the result is true
 // and status is 1; after the last attempt a reply with another tag is
-// handed back with true and status 1.
+// handed back with false and status 1.
 bool sync_exchange(uint16_t& status, const watch_command& command, watch_reply& reply, int retries,
                    uint8_t expected_tag);
 

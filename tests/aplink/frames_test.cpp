@@ -134,4 +134,52 @@ TEST(ApFrames, LateReplyIsNotTakenForTheNextPurgingCommandsReply)
     EXPECT_EQ(wire[2].bytes[1], AP_GET_STATUS);
 }
 
+
+// A reply that came short, late or after stray bytes leaves the line out of
+// step; the link waits for a quiet line, so that the next command, one that
+// does not purge first, reads its own reply. The exported result stays the
+// status byte's; the tools learn of the slip from QX_LastReplyWhole.
+struct step_case {
+    const char* name;
+    std::string fault;  // for the first buffer-status or read-buffer reply
+    bool read_buffer;
+    bool ok;
+    bool whole;
+};
+void PrintTo(const step_case& c, std::ostream* os) { *os << c.name; }
+class ApOutOfStep : public testing::TestWithParam<step_case> {};
+
+TEST_P(ApOutOfStep, NextCommandReadsItsOwnReply)
+{
+    const step_case& c = GetParam();
+    const uint8_t code = c.read_buffer ? AP_SYNC_READ_BUFFER : AP_SYNC_GET_BUFFER_STATUS;
+    std::vector<std::string> args = {"--ap-value=0x2A"};
+    if (!c.fault.empty())
+        args.push_back(c.fault + "@" + hex_arg(code) + ":1");
+    ap_session ap(args);
+    if (c.read_buffer) {
+        EXPECT_EQ(read_buffer(), c.ok);
+    } else {
+        unsigned short status = 0;
+        EXPECT_EQ(QX_SYNC_GetBufferStatus(status), c.ok);
+    }
+    EXPECT_EQ(QX_LastReplyWhole(), c.whole);
+    // Long enough for a late reply to have come, had the link not waited for it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    unsigned short value = 0;
+    EXPECT_TRUE(QX_Get73(value));
+    EXPECT_EQ(value, 0x2A);
+    EXPECT_TRUE(QX_LastReplyWhole());
+}
+INSTANTIATE_TEST_SUITE_P(
+    Replies, ApOutOfStep,
+    testing::Values(step_case{"InStep", "", false, true, true},
+                    step_case{"StatusLate", "--ap-late=200", false, false, false},
+                    step_case{"StatusAfterStrayBytes", "--ap-stray=2", false, false, false},
+                    step_case{"ReadLate", "--ap-late=600", true, false, false},
+                    // Acknowledged but empty: the exported command succeeds.
+                    step_case{"ReadEmpty", "--ap-short=3", true, true, false},
+                    step_case{"ReadShort", "--ap-short=12", true, true, false}),
+    [](const auto& i) { return std::string(i.param.name); });
+
 }  // namespace

@@ -205,7 +205,7 @@ TEST(Orv3get, SlowWatchIsStillRead)
 TEST(Orv3get, OutOfRangeReadingsGiveNoFigures)
 {
     const run_result r = run_reader({"--clock-minute=60"});
-    EXPECT_EQ(r.status, exit_status(-1));
+    EXPECT_EQ(r.status, exit_status(-4));
     EXPECT_EQ(r.err, opening(true) + "01234\r" + dots(READER_SAMPLES) + "\r" + MSG_TOO_FEW_SAMPLES);
     EXPECT_FALSE(std::regex_search(r.out, std::regex(R"(diff \d\d = |average diff)"))) << r.out;
     const auto message = r.out.find(MSG_TOO_FEW_SAMPLES);

@@ -1,6 +1,8 @@
 // The reduction of a filled sample table: differences, folding, sums,
 // extremes and the lines it prints.
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -268,5 +270,93 @@ TEST(ClockReduction, OutOfRangeReadingIsLeftOut)
     const reduced none = reduce(with_skipped({bad_minute, bad_second}));
     EXPECT_FALSE(none.ok);
 }
+
+
+// The plausibility rule over synthetic passes of ten used records: which
+// samples are left out, what their lines say, and whether a reading comes.
+reading delayed(int64_t diff, int64_t delay_ms)
+{
+    reading r = ahead_by(diff);
+    r.delay = delay_ms * MS;
+    return r;
+}
+const reading ON_TIME = ahead_by(11);
+const reading STALLED = delayed(-189, 403);  // a busy host held it 400 ms
+
+struct rule_case {
+    const char* name;
+    std::vector<reading> used;
+    std::string marks;  // per record from 2: '.' used, 'D' delayed, 'M' far from the median
+    bool gives_reading;
+    int64_t average;
+};
+
+void PrintTo(const rule_case& c, std::ostream* os) { *os << c.name; }
+
+class PlausibilityRule : public testing::TestWithParam<rule_case> {};
+
+TEST_P(PlausibilityRule, LeavesOutWhatCannotBeRight)
+{
+    const rule_case& c = GetParam();
+    ASSERT_EQ(c.used.size(), c.marks.size());
+    const reduced res = reduce(with_skipped(c.used));
+    EXPECT_EQ(res.ok, c.gives_reading);
+    const std::vector<std::string> lines = [&] {
+        std::vector<std::string> v;
+        for (std::size_t at = 0, end; (end = res.out.find('\n', at)) != std::string::npos; at = end + 1)
+            v.push_back(res.out.substr(at, end - at));
+        return v;
+    }();
+    ASSERT_EQ(lines.size(), c.used.size() + 1) << res.out;  // and the UTC line
+    for (std::size_t i = 0; i < c.marks.size(); ++i) {
+        const clock_sample& s = clock_samples[i + 2];
+        char head[32];
+        std::snprintf(head, sizeof head, "diff %02zu = %lld", i + 2, static_cast<long long>(s.diff_ms));
+        const std::string why = c.marks[i] == 'D' ? "  not used: delay " : "  not used: ";
+        if (c.marks[i] == '.') {
+            EXPECT_EQ(lines[i], head);
+        } else {
+            EXPECT_EQ(lines[i].rfind(head + why, 0), 0u) << lines[i];
+        }
+        if (c.marks[i] == 'M') {
+            EXPECT_NE(lines[i].find(" ms from the median "), std::string::npos) << lines[i];
+        }
+    }
+    if (!c.gives_reading) {
+        EXPECT_EQ(res.stats.average_diff, -999);
+        return;
+    }
+    EXPECT_EQ(res.stats.used, static_cast<int>(std::count(c.marks.begin(), c.marks.end(), '.')));
+    EXPECT_EQ(res.stats.average_diff, c.average);
+}
+
+std::vector<reading> ten(std::vector<reading> first, const reading& rest)
+{
+    first.resize(10, rest);
+    return first;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Passes, PlausibilityRule,
+    testing::Values(
+        // Radio jitter, and a host that adds tens of ms now and then: all used,
+        // the plain mean of all ten.
+        rule_case{"JitterAndBusyHostKeepEverySample",
+                  {ahead_by(11), ahead_by(9), ahead_by(14), delayed(-20, 63), ahead_by(12), ahead_by(10),
+                   delayed(40, 65), ahead_by(13), ahead_by(11), ahead_by(11)},
+                  "..........", true, 11},
+        rule_case{"StalledSampleLeftOut", ten({ON_TIME, STALLED}, ON_TIME), ".D........", true, 11},
+        rule_case{"ReplyOfAnotherCommandLeftOut", ten({ON_TIME, ahead_by(39617)}, ON_TIME), ".M........", true, 11},
+        // 100 ms past the least delay and 100 ms from the median are still used.
+        rule_case{"MarginsIncluded",
+                  ten({delayed(11, 103), delayed(11, 104), ahead_by(111), ahead_by(-90)}, ON_TIME), ".D.M......",
+                  true, 23},
+        rule_case{"HalfUsableStillReads", ten({STALLED, STALLED, STALLED, STALLED, STALLED}, ON_TIME), "DDDDD.....",
+                  true, 11},
+        rule_case{"FewerThanHalfNoReading", ten({ON_TIME, ON_TIME, ON_TIME, ON_TIME}, STALLED), "....DDDDDD", false,
+                  0},
+        // The least delay is the one sample that was not held up.
+        rule_case{"OneOnTimeAmongStalledNoReading", ten({ON_TIME}, STALLED), ".DDDDDDDDD", false, 0}),
+    [](const testing::TestParamInfo<rule_case>& i) { return std::string(i.param.name); });
 
 }  // namespace

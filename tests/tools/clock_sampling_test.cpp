@@ -111,8 +111,33 @@ INSTANTIATE_TEST_SUITE_P(
         pass_case{"SilentWatchEndsThePass", {"--silent-after=3"}, 5, sampling_end::no_reply, 0, 3, 4},
         // The watch answered, its reply could not be fetched.
         pass_case{"RefusedReadEndsThePass", {sim_refuse(AP_SYNC_READ_BUFFER)}, 3, sampling_end::read_failed, 1, 0,
-                  1}),
+                  1},
+        // Every status reply late, every read short: each reading is lost, taken
+        // again a few times, and the pass ends with nothing stored.
+        pass_case{"StatusAlwaysLate", {sim_arg("ap-late", 200, "@" + std::to_string(AP_SYNC_GET_BUFFER_STATUS))}, 3,
+                  sampling_end::no_reply, 0, 0, 1 + CLOCK_SLIP_LIMIT},
+        pass_case{"ReadAlwaysShort", {sim_arg("ap-short", 12, "@" + std::to_string(AP_SYNC_READ_BUFFER))}, 3,
+                  sampling_end::read_failed, 1, 0, 1 + CLOCK_SLIP_LIMIT}),
     pass_name);
+
+// Replies that came late or short are lost readings, never readings: the
+// pass still ends with true samples.
+TEST_F(ClockSampling, SlipsCostNoWrongReading)
+{
+    linked_watch w({sim_arg("ap-late", 200, "@" + std::to_string(AP_SYNC_GET_BUFFER_STATUS) + ":2"),
+                    sim_arg("ap-short", 12, "@" + std::to_string(AP_SYNC_READ_BUFFER) + ":1"), OFFSET_ARG,
+                    IRQ_ERR_ARG});
+    uint16_t status = 1;
+    ASSERT_EQ(take_clock_samples(6, CLOCK_POS_SUBSEC_CC, status), sampling_end::complete);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(clock_sample_count, 6);
+    for (int i = 0; i < clock_sample_count; ++i)
+        EXPECT_EQ(clock_samples[static_cast<std::size_t>(i)].irq_err, IRQ_ERR) << i;
+    clock_statistics stats;
+    const std::string out = capture_stdout([&] { EXPECT_TRUE(reduce_clock_samples(stats)); });
+    EXPECT_EQ(out.find("not used"), std::string::npos) << out;
+    EXPECT_NEAR(static_cast<double>(stats.average_diff), OFFSET_MS, AGREEMENT_MS);
+}
 
 TEST_F(ClockSampling, AppendsToTheTable)
 {
