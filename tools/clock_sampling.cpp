@@ -27,6 +27,7 @@ sampling_end take_clock_samples(int count, int subsec_offset, uint16_t& status)
         s.pc_before = plat_utc_now();
         QX_SYNC_SendCommand(cmd.data());
         const bool waiting = poll_for_reply(status, POLL_CLOCK) && status == AP_SYNC_REPLY_WAITING;
+        s.pc_waiting = plat_utc_now();
         watch_reply reply{};
         const bool read = waiting && read_reply(reply);
         // The link slipped out of step and is back: this reading is lost, not wrong.

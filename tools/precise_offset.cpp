@@ -20,13 +20,15 @@ struct one_sample {
     file_time mid;
 };
 
-// The watch minus the PC at the exact midpoint of the bracket, folded as the
-// printed diffs are; false when minute or second make no time.
+// The watch minus the PC at the exact midpoint of the bracket from the send
+// to the poll that found the reply, one transaction on either side of the
+// watch's reading; folded as the printed diffs are; false when minute or
+// second make no time.
 bool sample_offset(const clock_sample& s, one_sample& out)
 {
-    if (s.pc_after < s.pc_before)
+    if (s.pc_waiting < s.pc_before)
         return false;
-    const int64_t delay = static_cast<int64_t>(s.pc_after - s.pc_before);
+    const int64_t delay = static_cast<int64_t>(s.pc_waiting - s.pc_before);
     const file_time mid = s.pc_before + static_cast<file_time>(delay / 2);
     SYSTEMTIME st{};
     if (!filetime_to_systime(mid, st))

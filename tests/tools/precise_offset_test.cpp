@@ -27,10 +27,14 @@ file_time utc(int hour, int minute, int second)
 
 struct sampling {
     int64_t offset = 0;         // the watch ahead of the PC, file time units
-    int64_t delay = 3 * MS;     // send to read
+    int64_t delay = 3 * MS;     // send to the poll that found the reply
     int64_t reading_at = -1;    // the watch's reading after the send; -1: at the midpoint
     uint16_t flag = 0;          // bit 15 of the counter, no part of it
 };
+
+// The read transaction after the poll: it comes after the watch's reading
+// and would pull a midpoint taken at the read 0.2 ms late.
+constexpr int64_t READ_COST = 400 * US;
 
 // A sample whose watch reading is the true clock, its counter truncated.
 clock_sample sample_at(file_time before, const sampling& s)
@@ -41,7 +45,8 @@ clock_sample sample_at(file_time before, const sampling& s)
     filetime_to_systime(watch, st);
     clock_sample c;
     c.pc_before = before;
-    c.pc_after = before + static_cast<file_time>(s.delay);
+    c.pc_waiting = before + static_cast<file_time>(s.delay);
+    c.pc_after = c.pc_waiting + static_cast<file_time>(READ_COST);
     c.minute = static_cast<uint8_t>(st.wMinute);
     c.second = static_cast<uint8_t>(st.wSecond);
     c.subsec = static_cast<uint16_t>(watch % FILE_TIME_PER_SECOND * SUBSEC_PER_SECOND / FILE_TIME_PER_SECOND) | s.flag;
