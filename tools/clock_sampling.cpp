@@ -26,7 +26,8 @@ sampling_end take_clock_samples(int count, int subsec_offset, uint16_t& status)
         clock_sample& s = clock_samples[static_cast<std::size_t>(clock_sample_count)];
         s.pc_before = plat_utc_now();
         QX_SYNC_SendCommand(cmd.data());
-        const bool waiting = poll_for_reply(status, POLL_CLOCK) && status == AP_SYNC_REPLY_WAITING;
+        s.pc_empty_poll = s.pc_before;
+        const bool waiting = poll_for_reply(status, POLL_CLOCK, &s.pc_empty_poll) && status == AP_SYNC_REPLY_WAITING;
         s.pc_waiting = plat_utc_now();
         watch_reply reply{};
         const bool read = waiting && read_reply(reply);

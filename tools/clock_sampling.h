@@ -9,10 +9,12 @@
 struct clock_sample {
     file_time pc_before = 0;  // PC UTC just before the command went out
     file_time pc_after = 0;   // PC UTC just after the reply was read
-    // PC UTC just after the status poll that found the reply waiting. The
-    // watch had read its clock by then; the read transaction after it only
-    // makes the bracket lopsided. The precise offset brackets with this,
-    // the printed figures with pc_after.
+    // The reply reached the access point's buffer between these two: PC UTC
+    // just after the last status poll that found nothing (pc_before when the
+    // first found it) and just after the one that found it waiting. The
+    // precise offset brackets the watch's reading with them, the printed
+    // figures with pc_after.
+    file_time pc_empty_poll = 0;
     file_time pc_waiting = 0;
     uint8_t minute = 0;
     uint8_t second = 0;

@@ -17,18 +17,21 @@ const double COUNT_NOISE_US = COUNT_US / std::sqrt(12.0);
 struct one_sample {
     double offset_us;
     double delay_us;
+    double window_us;  // between the poll that found nothing and the one that found the reply
     file_time mid;
 };
 
 // The watch minus the PC at the exact midpoint of the bracket from the send
-// to the poll that found the reply, one transaction on either side of the
-// watch's reading; folded as the printed diffs are; false when minute or
-// second make no time.
+// to the reply's arrival in the buffer, folded as the printed diffs are;
+// false when minute or second make no time. The arrival is taken midway
+// between the poll that found nothing and the one that found the reply: the
+// polls' cadence is no guide to where it fell between them.
 bool sample_offset(const clock_sample& s, one_sample& out)
 {
-    if (s.pc_waiting < s.pc_before)
+    if (s.pc_empty_poll < s.pc_before || s.pc_waiting < s.pc_empty_poll)
         return false;
-    const int64_t delay = static_cast<int64_t>(s.pc_waiting - s.pc_before);
+    const file_time arrival = s.pc_empty_poll + (s.pc_waiting - s.pc_empty_poll) / 2;
+    const int64_t delay = static_cast<int64_t>(arrival - s.pc_before);
     const file_time mid = s.pc_before + static_cast<file_time>(delay / 2);
     SYSTEMTIME st{};
     if (!filetime_to_systime(mid, st))
@@ -46,6 +49,7 @@ bool sample_offset(const clock_sample& s, one_sample& out)
     const int64_t raw_ms = std::llround(raw_us / US_PER_MS);
     out.offset_us = raw_us + static_cast<double>(fold_quarter_hours(raw_ms) - raw_ms) * US_PER_MS;
     out.delay_us = static_cast<double>(delay) * US_PER_FILE_TIME;
+    out.window_us = static_cast<double>(s.pc_waiting - s.pc_empty_poll) * US_PER_FILE_TIME;
     out.mid = mid;
     return true;
 }
@@ -83,7 +87,7 @@ bool estimate_precise_offset(std::span<const clock_sample> samples, precise_offs
     // A sample that waited longer than the fastest can have spent its extra
     // time on either side of the watch's reading, so its midpoint may be
     // off by up to half the excess: weigh it down by that.
-    double w_sum = 0, w2_sum = 0, wy_sum = 0;
+    double w_sum = 0, w2_sum = 0, wy_sum = 0, window_sum = 0;
     long double mid_sum = 0;
     std::vector<double> weights;
     for (const one_sample& o : ok) {
@@ -93,13 +97,18 @@ bool estimate_precise_offset(std::span<const clock_sample> samples, precise_offs
         w_sum += w;
         w2_sum += w * w;
         wy_sum += w * o.offset_us;
+        window_sum += w * o.window_us;
         mid_sum += static_cast<long double>(static_cast<int64_t>(o.mid - ok[0].mid));
     }
     r.offset_us = wy_sum / w_sum;
     r.at = ok[0].mid + static_cast<file_time>(std::llround(static_cast<double>(mid_sum / r.used)));  // modulo 2^64
 
-    // The spread of the weighted samples over the samples it rests on, and
-    // the counter's own step.
+    // The spread of the weighted samples over the samples it rests on, the
+    // counter's own step, and where the replies fell between two polls: a
+    // link of steady latency puts them at the same place in every sample,
+    // so that error does not average out. Uniform over the window, it
+    // moves the reading by up to a quarter of it.
+    const double window_error = window_sum / w_sum / (4 * std::sqrt(3.0));
     const double effective = w_sum * w_sum / w2_sum;
     if (effective < 1.5) {
         // Rests on a single sample: all that is known is its bracket.
@@ -109,7 +118,7 @@ bool estimate_precise_offset(std::span<const clock_sample> samples, precise_offs
         for (std::size_t i = 0; i < ok.size(); ++i)
             scatter += weights[i] * (ok[i].offset_us - r.offset_us) * (ok[i].offset_us - r.offset_us);
         const double spread = std::sqrt(scatter / w_sum);
-        r.uncertainty_us = std::hypot(spread / std::sqrt(effective - 1), COUNT_NOISE_US);
+        r.uncertainty_us = std::hypot(spread / std::sqrt(effective - 1), COUNT_NOISE_US, window_error);
     }
     out = r;
     return true;

@@ -9,7 +9,7 @@
 struct precise_offset {
     double offset_us = 0;       // watch minus PC, folded to the nearest quarter hour like the diffs
     double uncertainty_us = 0;  // one standard deviation
-    double delay_min_us = 0;    // send to the poll that found the reply, over the samples used
+    double delay_min_us = 0;    // send to the reply's arrival, over the samples used
     double delay_mean_us = 0;
     double delay_max_us = 0;
     file_time at = 0;           // mean of the samples' midpoints

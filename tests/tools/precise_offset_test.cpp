@@ -27,14 +27,18 @@ file_time utc(int hour, int minute, int second)
 
 struct sampling {
     int64_t offset = 0;         // the watch ahead of the PC, file time units
-    int64_t delay = 3 * MS;     // send to the poll that found the reply
+    int64_t delay = 3 * MS;     // send to the reply's arrival in the buffer
     int64_t reading_at = -1;    // the watch's reading after the send; -1: at the midpoint
     uint16_t flag = 0;          // bit 15 of the counter, no part of it
+    int64_t window = 80 * US;   // between the poll that found nothing and the one that found the reply
+    int64_t found_after = -1;   // the arrival to the poll that found it; -1: half the window
 };
 
 // The read transaction after the poll: it comes after the watch's reading
 // and would pull a midpoint taken at the read 0.2 ms late.
 constexpr int64_t READ_COST = 400 * US;
+// A poll every 1.2 ms: a poll's sleep and its transaction.
+constexpr int64_t POLL_WINDOW = 1200 * US;
 
 // A sample whose watch reading is the true clock, its counter truncated.
 clock_sample sample_at(file_time before, const sampling& s)
@@ -45,7 +49,9 @@ clock_sample sample_at(file_time before, const sampling& s)
     filetime_to_systime(watch, st);
     clock_sample c;
     c.pc_before = before;
-    c.pc_waiting = before + static_cast<file_time>(s.delay);
+    const int64_t found_after = s.found_after < 0 ? s.window / 2 : s.found_after;
+    c.pc_waiting = before + static_cast<file_time>(s.delay + found_after);
+    c.pc_empty_poll = c.pc_waiting - static_cast<file_time>(s.window);
     c.pc_after = c.pc_waiting + static_cast<file_time>(READ_COST);
     c.minute = static_cast<uint8_t>(st.wMinute);
     c.second = static_cast<uint8_t>(st.wSecond);
@@ -113,6 +119,31 @@ TEST(PreciseOffset, StalledSamplesDoNotPullTheEstimate)
     ASSERT_TRUE(estimate_precise_offset(v, p));
     EXPECT_NEAR(p.offset_us, 12300, TOLERANCE_US);
     EXPECT_DOUBLE_EQ(p.delay_max_us, 40000);
+}
+
+TEST(PreciseOffset, RepliesAnywhereBetweenPollsAverageOut)
+{
+    // Radio jitter spreads the replies' arrivals between the same two polls
+    // of every sample, the third and the fourth after the send.
+    std::vector<clock_sample> v;
+    for (int i = 0; i < 20; ++i) {
+        const int64_t arrival = 2 * POLL_WINDOW + (2 * i + 1) * POLL_WINDOW / 40;
+        v.push_back(sample_at(utc(7, 5, 3) + static_cast<file_time>(i * 5 * MS),
+                              {12300 * US, arrival, -1, 0, POLL_WINDOW, 3 * POLL_WINDOW - arrival}));
+    }
+    precise_offset p;
+    ASSERT_TRUE(estimate_precise_offset(v, p));
+    EXPECT_NEAR(p.offset_us, 12300, TOLERANCE_US);
+}
+
+TEST(PreciseOffset, SteadyLatencyShowsInTheUncertainty)
+{
+    // Every reply waits 0.3 ms for the poll: the same error in every sample.
+    std::vector<clock_sample> v = pass({12300 * US, 3 * MS, -1, 0, POLL_WINDOW, 300 * US});
+    precise_offset p;
+    ASSERT_TRUE(estimate_precise_offset(v, p));
+    EXPECT_GT(p.uncertainty_us, std::fabs(p.offset_us - 12300));
+    EXPECT_LT(p.uncertainty_us, 300);
 }
 
 TEST(PreciseOffset, OneSampleIsKnownOnlyToItsBracket)
