@@ -6,6 +6,9 @@
 
 #include "platform/systime.h"
 
+// Why a sample of a pass is not used.
+enum class sample_use { used, out_of_range, delayed, off_median };
+
 struct clock_sample {
     file_time pc_before = 0;  // PC UTC just before the command went out
     file_time pc_after = 0;   // PC UTC just after the reply was read
@@ -21,6 +24,7 @@ struct clock_sample {
     uint8_t irq_err = 0;
     uint16_t subsec = 0;  // 1/32768 s; bit 15 is no part of the count
     int64_t diff_ms = 0;  // watch minus PC at the midpoint, filled by the reduction
+    sample_use use = sample_use::used;  // filled by the reduction
 };
 
 inline constexpr int CLOCK_SAMPLES_MAX = 22;
@@ -77,10 +81,8 @@ void print_utc_time(file_time t);
 // A difference taken to its representative nearest zero modulo a quarter hour.
 int64_t fold_quarter_hours(int64_t diff_ms);
 
-// Why a sample of a pass is not used.
-enum class sample_use { used, out_of_range, delayed, off_median };
-
 // Prints one "diff" line per used record, saying so when the sample is not
 // used and why, and the "UTC time" line, and fills stats from the usable
-// samples. False when too few are usable; nothing is filled then.
+// samples. False when too few are usable; nothing is filled then. Each
+// sample's use is kept in it, for the precise offset.
 bool reduce_clock_samples(clock_statistics& stats);

@@ -66,8 +66,9 @@ bool estimate_precise_offset(std::span<const clock_sample> samples, precise_offs
 {
     std::vector<one_sample> ok;
     for (const clock_sample& s : samples) {
+        // A sample the printed figures set aside cannot be right.
         one_sample o{};
-        if (sample_offset(s, o))
+        if (s.use == sample_use::used && sample_offset(s, o))
             ok.push_back(o);
     }
     if (ok.empty())

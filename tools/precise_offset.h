@@ -24,6 +24,6 @@ inline constexpr double PRECISE_NOISE_FLOOR_US = 50.0;
 // The samples a reduction uses: those after the first two of the pass.
 std::span<const clock_sample> used_clock_samples();
 
-// False when no sample can be used (none, or none whose minute and second
-// make a time).
+// Uses only the samples the reduction used. False when no sample can be
+// used (none, or none whose minute and second make a time).
 bool estimate_precise_offset(std::span<const clock_sample> samples, precise_offset& out);

@@ -137,6 +137,6 @@ int main(int argc, char** argv)
         std::printf("worst |err| of the rate: %.2f ppm (goal 3)\n", worst_rate);
     std::printf("\ncolumns: true ms = the simulator's mean true offset at the clock reads; avg = the printed\n"
                 "average diff; err.avg = avg - true; precise = the recorded offset; err.us = precise - true;\n"
-                "unc.us = its stated uncertainty; dmin.us = the least delay (send to read) of the samples\n");
+                "unc.us = its stated uncertainty; dmin.us = the least delay (send to the reply's arrival) of the samples\n");
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/stdout_capture.h"
 #include "tools/precise_offset.h"
 #include "watchlink/protocol.h"
 
@@ -177,6 +178,25 @@ TEST(PreciseOffset, NothingFromSamplesThatMakeNoTime)
     EXPECT_FALSE(estimate_precise_offset(v, p));
     EXPECT_FALSE(estimate_precise_offset({}, p));
     EXPECT_EQ(p.offset_us, -1);
+}
+
+TEST(PreciseOffset, RestsOnlyOnSamplesThePrintedFiguresUse)
+{
+    // A reading a whole second off: the watch read its counter as the
+    // second turned. The reduction sets it aside; so must the estimate.
+    const std::vector<clock_sample> v = pass({12300 * US}, CLOCK_SAMPLES_MAX);
+    std::copy(v.begin(), v.end(), clock_samples.begin());
+    clock_sample_count = CLOCK_SAMPLES_MAX;
+    clock_samples[7].second = static_cast<uint8_t>((clock_samples[7].second + 1) % 60);
+    clock_statistics stats;
+    bool reduced = false;
+    capture_stdout([&] { reduced = reduce_clock_samples(stats); });
+    ASSERT_TRUE(reduced);
+    ASSERT_EQ(clock_samples[7].use, sample_use::off_median);
+    precise_offset p;
+    ASSERT_TRUE(estimate_precise_offset(used_clock_samples(), p));
+    EXPECT_NEAR(p.offset_us, 12300, TOLERANCE_US);
+    EXPECT_EQ(p.used, CLOCK_SAMPLES_MAX - CLOCK_SAMPLES_SKIPPED - 1);
 }
 
 TEST(PreciseOffset, UsedSamplesLeaveOutTheFirstTwo)
