@@ -1,6 +1,9 @@
 // Process setup for timing work: timer resolution, priority, output type.
 #pragma once
 
+// Opens /dev/null on each of the descriptors 0 to 2 that is closed, so that
+// no device opened later takes the place of a standard stream.
+void plat_make_std_streams_valid();
 // Smallest timer period the system supports, in ms.
 unsigned plat_timer_min_period_ms();
 // Makes sleeps of the given period accurate for the rest of the process.

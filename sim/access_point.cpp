@@ -54,6 +54,11 @@ void handle_frame(const uint8_t* f, std::size_t len)
     ++frames_by_code[code];
     const uint8_t* payload = f + AP_HEADER_SIZE;
     const std::size_t payload_len = len - AP_HEADER_SIZE;
+    if (cfg.flash_lost && code == AP_SYNC_SEND_COMMAND && payload_len >= static_cast<std::size_t>(AP_WATCH_FRAME_SIZE) &&
+        payload[POS_CODE] == CMD_WRITE_EXTRA3 && payload[EXTRA3_POS_ACTION] == ACTION_STORE_FLASH) {
+        transcript_note("flash-store frame lost");
+        return;
+    }
     const auto cmd = find_ap_command(code);
     const std::size_t reply_payload = cmd ? cmd->reply_payload : 0;
     std::vector<uint8_t> reply(AP_HEADER_SIZE + reply_payload, 0);
@@ -132,9 +137,11 @@ void ap_receive_bytes(const uint8_t* bytes, std::size_t n)
 {
     input.insert(input.end(), bytes, bytes + n);
     std::size_t i = 0;
+    std::size_t stray = 0;  // bytes that belong to no frame: noise on the line
     while (i < input.size()) {
         if (input[i] != AP_FRAME_START) {
             ++i;
+            ++stray;
             continue;
         }
         if (input.size() - i < static_cast<std::size_t>(AP_HEADER_SIZE))
@@ -142,6 +149,7 @@ void ap_receive_bytes(const uint8_t* bytes, std::size_t n)
         const std::size_t len = input[i + 2];
         if (len < static_cast<std::size_t>(AP_HEADER_SIZE) || len > static_cast<std::size_t>(AP_FRAME_SIZE)) {
             ++i;  // not a frame start after all
+            ++stray;
             continue;
         }
         if (input.size() - i < len)
@@ -154,6 +162,8 @@ void ap_receive_bytes(const uint8_t* bytes, std::size_t n)
         }
     }
     input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(i));
+    if (stray != 0)
+        transcript_note(("stray bytes from the PC: " + std::to_string(stray)).c_str());
 }
 
 void ap_buffer_reply(const watch_reply& r)

@@ -59,6 +59,8 @@ int exit_code(int status)
 
 int main(int argc, char** argv)
 {
+    // The pseudo-terminal must not take the place of a closed standard stream.
+    plat_make_std_streams_valid();
     const int command = sim_parse_options(argc, argv);
     if (command < 0)
         return 2;

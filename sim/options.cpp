@@ -33,6 +33,7 @@ const option_row OPTIONS[] = {
     {"ap-stray", kind::fault, &cfg.stray, "BYTES[@CODE][:N]: send BYTES garbage bytes before the reply"},
     {"ap-header", kind::fault, &cfg.header, "V[@CODE][:N]: send V as reply bytes 0 and 2"},
     {"hangup-after", kind::integer, &cfg.hangup_after, "K: answer K frames, then vanish"},
+    {"flash-lost", kind::flag, &cfg.flash_lost, ": lose the frame with the flash store: no reply, flash unchanged"},
     {"ap-value", kind::byte, &cfg.ap_value, "V: value byte of status and get replies (0)"},
     {"latency", kind::number, &cfg.latency_ms, "MS: radio latency each way (1.0)"},
     {"jitter", kind::number, &cfg.jitter_ms, "MS: added radio delay, uniform 0..MS (0)"},

@@ -52,6 +52,7 @@ struct sim_config {
     sim_ap_fault stray;   // value: garbage bytes sent before the reply
     sim_ap_fault header;  // value: sent as reply bytes 0 and 2, which the PC ignores
     int hangup_after = -1;  // frames answered before the device vanishes
+    bool flash_lost = false;  // the frame carrying the flash store never arrives
     uint8_t ap_value = 0;   // value byte of status and get replies
 
     // Radio link.

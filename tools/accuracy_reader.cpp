@@ -13,6 +13,7 @@
 
 namespace {
 constexpr int READER_SAMPLES = 22;
+constexpr char UNDONE_READING[] = "no reading was taken.";
 }
 
 int accuracy_reader()
@@ -21,8 +22,11 @@ int accuracy_reader()
     std::fputs(MSG_REMINDER, stderr);
     uint16_t status = 0;
     watch_reply first_read{};
-    if (open_sync_link(FRAME_ACCURACY_READER, first_read, status) != link_result::ok)
-        return READER_NO_LINK;
+    const link_result link = open_sync_link(FRAME_ACCURACY_READER, first_read, status);
+    if (link == link_result::interrupted)
+        return interrupted_exit(UNDONE_READING);
+    if (link != link_result::ok)
+        return TOOL_NO_LINK;
 
     info_blocks blocks{};
     firmware_id fw;
@@ -33,9 +37,13 @@ int accuracy_reader()
         std::fputs("\r", stderr);
     }
     leave_sync_mode();
+    if (run_interrupted()) {
+        close_access_point();
+        return interrupted_exit(UNDONE_READING);
+    }
     if (status != AP_SYNC_REPLY_WAITING) {
-        // The port is left as it is; it goes when the process ends.
         print_both(MSG_COMM_ERROR);
+        close_access_point();
         return TOOL_COMM_ERROR;
     }
 
@@ -64,5 +72,8 @@ int accuracy_reader()
     }
     std::fflush(stdout);
     close_access_point();
+    // A broken pipe (or any signal) while the results were printed.
+    if (run_interrupted())
+        return interrupted_exit("the results were not all written.");
     return code;
 }

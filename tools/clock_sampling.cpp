@@ -10,6 +10,7 @@
 #include "aplink/qx_internal.h"
 #include "platform/clock.h"
 #include "watchlink/exchange.h"
+#include "watchlink/run_frame.h"
 
 std::array<clock_sample, CLOCK_SAMPLES_MAX> clock_samples{};
 int clock_sample_count = 0;
@@ -19,6 +20,8 @@ sampling_end take_clock_samples(int count, int subsec_offset, uint16_t& status)
     int not_ready_in_row = 0;
     int slips = 0;
     for (int i = 0; i < count && clock_sample_count < CLOCK_SAMPLES_MAX;) {
+        if (run_interrupted())
+            return sampling_end::interrupted;
         // Outside the bracket: a reply left over from an earlier command
         // would pass for this reading.
         discard_stale_replies();

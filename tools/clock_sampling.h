@@ -60,6 +60,7 @@ enum class sampling_end {
     no_reply,         // no reply found waiting: the polls ran out, or the last one failed
     read_failed,      // a reply was announced but could not be fetched
     clock_not_ready,  // CLOCK_NOT_READY_LIMIT "not ready" replies in a row
+    interrupted,      // a signal asked the run to end
 };
 
 // Appends count samples to clock_samples (the sub-second counter at

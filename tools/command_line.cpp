@@ -17,7 +17,7 @@ struct code_meaning {
 constexpr code_meaning CODE_MEANINGS[] = {
     {TOOL_DONE, "done"},
     {TOOL_COMM_ERROR, "the watch or the access point stopped answering"},
-    {READER_NO_LINK, "access point not found, its port not opened, or the link not started"},
+    {TOOL_NO_LINK, "access point not found, its port not opened, or the link not started"},
     {TEMPOFF_NO_LINK, "with tempoff=: access point not found, its port not opened, or the link not started"},
     {TOOL_NO_READING, "no trustworthy reading: too few clock samples pass the plausibility rule"},
     {TOOL_NO_PARAM_FILE, "the file it reads is missing or unusable (nothing sent to the watch)"},

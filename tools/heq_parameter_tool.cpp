@@ -3,6 +3,7 @@
 // the blocks back, stores them in the watch's flash and resets the watch.
 #include <array>
 #include <cstdio>
+#include <string>
 
 #include "aplink/ap_commands.h"
 #include "aplink/qx_internal.h"
@@ -91,25 +92,59 @@ bool write_and_check(const block_write& row, const heq_params& hqi, uint16_t& st
     return answered && got == hqi;
 }
 
-// CMD_WRITE_EXTRA3 with an action; no reply is read.
-void send_extra3_action(uint8_t action, const heq_params& hqi)
+// CMD_WRITE_EXTRA3 with an action; no reply is read. True when the access
+// point accepted the frame; the watch itself confirms nothing.
+bool send_extra3_action(uint8_t action, const heq_params& hqi)
 {
     watch_command c = heq_frame(CMD_WRITE_EXTRA3, EXTRA1_BLOCK, hqi, SELECT_EXTRA3, TAG_EXTRA3);
     c[EXTRA3_POS_ACTION] = action;
-    QX_SYNC_SendCommand(c.data());
+    return QX_SYNC_SendCommand(c.data());
+}
+
+// Sends an action and says whether the access point took it.
+bool extra3_action_taken(uint8_t action, const heq_params& hqi, const char* taken, const char* lost)
+{
+    if (!send_extra3_action(action, hqi)) {
+        std::fputs(lost, stderr);
+        return false;
+    }
+    std::fputs(taken, stdout);
+    return true;
+}
+
+// What an interrupted run leaves: the blocks written (not stored in flash
+// unless it says so) and those not written.
+struct heq_progress {
+    std::string written;
+    std::string not_written;
+    bool stored = false;
+    std::string undone() const
+    {
+        if (written.empty())
+            return "nothing was written.";
+        return "written: " + written + (stored ? " (stored in flash)" : " (not stored in flash)") +
+               (not_written.empty() ? std::string(".") : "; not written: " + not_written + ".");
+    }
+};
+
+void add_name(std::string& list, int block)
+{
+    list += (list.empty() ? "extra" : ", extra") + std::to_string(block);
 }
 
 // The tool's work with the watch, between opening and closing the link.
-int heq_session(const heq_params& hqi, uint16_t& status)
+int heq_session(const heq_params& hqi, uint16_t& status, heq_progress& progress)
 {
     info_blocks blocks{};
     firmware_id fw;
     const bool all_read = read_info_blocks(block_fetch::single_send, blocks, fw, status);
     print_utc_time(plat_utc_now());
     // A block that was not read would show zeros as the watch's values.
+    if (run_interrupted())
+        return TOOL_DONE;
     if (!all_read || status != AP_SYNC_REPLY_WAITING || blocks[EXTRA3_BLOCK][POS_TAG] != TAG_EXTRA3) {
         std::fputs(MSG_WATCH_NOT_ANSWERING, stderr);
-        return TOOL_DONE;
+        return TOOL_COMM_ERROR;
     }
     if ((fw.kind == FW_KIND_CC && fw.version > FW_CC_KNOWN_VERSION) ||
         (fw.kind == FW_KIND_DD && fw.version > FW_DD_KNOWN_VERSION))
@@ -119,7 +154,7 @@ int heq_session(const heq_params& hqi, uint16_t& status)
     print_info_blocks(blocks, fw);
     const heq_params hqw = heq_from_blocks(blocks, fw.has_extra4, hqi);
 
-    if (!show_heq_table(hqw, hqi))
+    if (!show_heq_table(hqw, hqi) || run_interrupted())
         return TOOL_DONE;
     if (!heq_params_differ(hqw, hqi)) {
         std::fputs(MSG_VALUES_ALREADY_SET, stderr);
@@ -127,16 +162,26 @@ int heq_session(const heq_params& hqi, uint16_t& status)
         for (const block_write& row : BLOCK_WRITES) {
             if (row.block == EXTRA4_BLOCK && !fw.has_extra4)
                 continue;
+            // A write once begun is finished and checked; the next is not begun.
+            if (run_interrupted()) {
+                add_name(progress.not_written, row.block);
+                continue;
+            }
             if (!write_and_check(row, hqi, status)) {
                 std::fputs(row.failure, stderr);
                 return TOOL_NOT_SET;
             }
+            add_name(progress.written, row.block);
         }
     }
-    if (ask_write_flash()) {
-        send_extra3_action(ACTION_STORE_FLASH, hqi);
-        if (ask_reset_watch()) {
-            send_extra3_action(ACTION_RESET, hqi);
+    if (!run_interrupted() && ask_write_flash() && !run_interrupted()) {
+        // A store the access point did not take is no reason to reset.
+        if (!extra3_action_taken(ACTION_STORE_FLASH, hqi, MSG_FLASH_TAKEN, MSG_FLASH_LOST))
+            return TOOL_COMM_ERROR;
+        progress.stored = true;
+        if (ask_reset_watch() && !run_interrupted()) {
+            if (!extra3_action_taken(ACTION_RESET, hqi, MSG_RESET_TAKEN, MSG_RESET_LOST))
+                return TOOL_COMM_ERROR;
             plat_sleep_ms(HEQ_RESET_WAIT_MS);
         }
     }
@@ -202,17 +247,22 @@ int heq_parameter_tool()
         return TOOL_REDIRECTED;
     }
     heq_params hqi{};
-    const int found = read_heq_ini(hqi);
-    if (found <= 0)
-        return found;
+    if (read_heq_ini(hqi) <= 0)
+        return TOOL_NO_PARAM_FILE;
     std::fflush(stdout);
     uint16_t status = 0;
     watch_reply first_read{};
-    if (open_sync_link(FRAME_HEQ_TOOL, first_read, status) != link_result::ok)
-        return TOOL_DONE;
-    const int code = heq_session(hqi, status);
+    const link_result link = open_sync_link(FRAME_HEQ_TOOL, first_read, status);
+    if (link == link_result::interrupted)
+        return interrupted_exit("nothing was written.");
+    if (link != link_result::ok)
+        return TOOL_NO_LINK;
+    heq_progress progress;
+    const int code = heq_session(hqi, status, progress);
     std::fflush(stdout);
     leave_sync_mode();
     close_access_point();
+    if (run_interrupted())
+        return interrupted_exit(progress.undone().c_str());
     return code;
 }

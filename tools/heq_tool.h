@@ -9,6 +9,12 @@ inline constexpr char MSG_WATCH_NOT_ANSWERING[] = "Error communicating with the 
 inline constexpr char MSG_NEWER_FIRMWARE[] = "This might be a newer firmware version!\n";
 inline constexpr char MSG_ZENTA_FLASH[] = "Writing to flash and reset might not work in ZENTA firmware!\n";
 inline constexpr char MSG_VALUES_ALREADY_SET[] = "Values already set!\n";
+// Whether the access point took the flash-store and reset frames.
+inline constexpr char MSG_FLASH_TAKEN[] = "The access point accepted the FLASH store command.\n";
+inline constexpr char MSG_FLASH_LOST[] =
+    "The access point did not accept the FLASH store command: the values are NOT stored in flash!\n";
+inline constexpr char MSG_RESET_TAKEN[] = "The access point accepted the RESET command.\n";
+inline constexpr char MSG_RESET_LOST[] = "The access point did not accept the RESET command: the watch was NOT reset!\n";
 inline constexpr char QUESTION_SET_VALUES[] = "\nDo you want to set the NEW values?\n(ENTER y or Y to continue):";
 inline constexpr char QUESTION_WRITE_FLASH[] =
     "\nDo you want to permanently write the NEW values into FLASH?\n(ENTER y or Y to continue):";

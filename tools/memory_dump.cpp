@@ -55,7 +55,7 @@ bool dump_request(uint16_t first, uint16_t& status)
             std::fputc('.', stderr);
         watch_command c = request;
         QX_SYNC_SendCommand(c.data());
-        for (int slot = 0; slot < DUMP_REPLY_SLOTS; ++slot) {
+        for (int slot = 0; slot < DUMP_REPLY_SLOTS && !run_interrupted(); ++slot) {
             watch_reply reply{};
             if (poll_for_reply(status, POLL_MEMORY) && status == AP_SYNC_REPLY_WAITING && read_reply(reply))
                 take_memory_reply(reply, first, printed);
@@ -65,6 +65,8 @@ bool dump_request(uint16_t first, uint16_t& status)
             all = all && p;
         if (all)
             return true;
+        if (run_interrupted())
+            return false;
     }
     return false;
 }
@@ -76,13 +78,30 @@ int memory_dump()
     print_banner(FRAME_MEMORY_DUMP, output_redirected);
     uint16_t status = 0;
     watch_reply first_read{};
-    if (open_sync_link(FRAME_MEMORY_DUMP, first_read, status) != link_result::ok)
-        return TOOL_DONE;
+    const link_result link = open_sync_link(FRAME_MEMORY_DUMP, first_read, status);
+    if (link == link_result::interrupted)
+        return interrupted_exit("nothing was printed.");
+    if (link != link_result::ok)
+        return TOOL_NO_LINK;
     status = 0;
     uint16_t first = DUMP_FIRST_BLOCK;
-    for (int r = 0; r < DUMP_REQUESTS && dump_request(first, status); ++r)
+    int requests = 0;
+    for (; requests < DUMP_REQUESTS && dump_request(first, status); ++requests)
         first = static_cast<uint16_t>(first + MEMORY_BLOCKS_PER_REQUEST);
     leave_sync_mode();
+    if (run_interrupted()) {
+        close_access_point();
+        char undone[64];
+        std::snprintf(undone, sizeof undone, "the blocks from %04x on were not all printed.",
+                      (first * MEMORY_BLOCK_SIZE + DUMP_ADDRESS_BASE) % 0x10000);
+        return interrupted_exit(undone);
+    }
+    // Blocks still missing after every sending: the dump is not whole.
+    int code = TOOL_DONE;
+    if (requests < DUMP_REQUESTS) {
+        print_both(MSG_COMM_ERROR);
+        code = TOOL_COMM_ERROR;
+    }
     close_access_point();
-    return TOOL_DONE;
+    return code;
 }

@@ -12,7 +12,7 @@ const tool_help HELP = {
     "1aff, as one line \"address:  16 bytes\" per block. Put the watch into\n"
     "sync mode when asked.\n"
     "Changes nothing on the watch.\n",
-    {TOOL_DONE, TOOL_COMM_ERROR, READER_NO_LINK, TOOL_OUTPUT_FAILED, TOOL_USAGE, TOOL_SIGNAL_BASE},
+    {TOOL_DONE, TOOL_COMM_ERROR, TOOL_NO_LINK, TOOL_OUTPUT_FAILED, TOOL_USAGE, TOOL_SIGNAL_BASE},
 };
 
 }  // namespace
@@ -22,5 +22,5 @@ int main(int argc, char** argv)
     if (const int code = answer_command_line(argc, argv, HELP, nullptr); code != COMMAND_LINE_RUN)
         return code;
     prepare_console();
-    return memory_dump();
+    return exit_status_after_output(memory_dump());
 }

@@ -16,7 +16,7 @@ const tool_help HELP = {
     "Changes nothing on the watch. Adds the reading to the record of readings\n"
     "($XDG_STATE_HOME/orv3/readings.sqlite; ORV3_LOG=PATH or off), which\n"
     "orv3drift reads.\n",
-    {TOOL_DONE, TOOL_COMM_ERROR, READER_NO_LINK, TOOL_NO_READING, TOOL_OUTPUT_FAILED, TOOL_USAGE,
+    {TOOL_DONE, TOOL_COMM_ERROR, TOOL_NO_LINK, TOOL_NO_READING, TOOL_OUTPUT_FAILED, TOOL_USAGE,
      TOOL_SIGNAL_BASE},
 };
 
@@ -27,5 +27,5 @@ int main(int argc, char** argv)
     if (const int code = answer_command_line(argc, argv, HELP, nullptr); code != COMMAND_LINE_RUN)
         return code;
     prepare_console();
-    return accuracy_reader();
+    return exit_status_after_output(accuracy_reader());
 }

@@ -22,7 +22,7 @@ const tool_help HELP = {
     "\n"
     "Changes on the watch, each only after a yes: the HEQ parameters in its\n"
     "information blocks 1, 2 and 4; their copy in flash; a reset.\n",
-    {TOOL_DONE, TOOL_COMM_ERROR, READER_NO_LINK, TOOL_NO_PARAM_FILE, TOOL_OUTPUT_FAILED, TOOL_NOT_SET,
+    {TOOL_DONE, TOOL_COMM_ERROR, TOOL_NO_LINK, TOOL_NO_PARAM_FILE, TOOL_OUTPUT_FAILED, TOOL_NOT_SET,
      TOOL_REDIRECTED, TOOL_USAGE, TOOL_SIGNAL_BASE},
 };
 
@@ -33,5 +33,5 @@ int main(int argc, char** argv)
     if (const int code = answer_command_line(argc, argv, HELP, nullptr); code != COMMAND_LINE_RUN)
         return code;
     prepare_console();
-    return heq_parameter_tool();
+    return exit_status_after_output(heq_parameter_tool());
 }

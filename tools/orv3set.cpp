@@ -29,7 +29,7 @@ const tool_help HELP = {
     "Changes on the watch: its time and date, zone index, zone offset, DST mode\n"
     "and DST rules; with tempoff= only its temperature offset. A setting is\n"
     "added to the record of readings as orv3get's readings are (ORV3_LOG).\n",
-    {TOOL_DONE, TOOL_COMM_ERROR, READER_NO_LINK, TEMPOFF_NO_LINK, TOOL_NO_READING, TOOL_OUTPUT_FAILED,
+    {TOOL_DONE, TOOL_COMM_ERROR, TOOL_NO_LINK, TEMPOFF_NO_LINK, TOOL_NO_READING, TOOL_OUTPUT_FAILED,
      TOOL_NOT_SET, TOOL_REDIRECTED, TOOL_USAGE, TOOL_SIGNAL_BASE},
 };
 
@@ -40,5 +40,5 @@ int main(int argc, char** argv)
     if (const int code = answer_command_line(argc, argv, HELP, option_refusal); code != COMMAND_LINE_RUN)
         return code;
     prepare_console();
-    return time_setter(argc, argv);
+    return exit_status_after_output(time_setter(argc, argv));
 }

@@ -16,6 +16,7 @@ namespace {
 constexpr unsigned WRITE_SETTLE_MS = 500;
 constexpr int READ_RETRIES = 2;
 constexpr unsigned TONE_MS = 100;
+constexpr char UNDONE_TEMPOFF[] = "the temperature offset was not written.";
 
 int16_t tempoff_of(const watch_reply& extra0)
 {
@@ -33,12 +34,16 @@ int tempoff_mode()
     uint16_t status = 0;
     watch_reply d2{};
     watch_reply d3{};
-    if (open_sync_link(FRAME_TEMPOFF_MODE, d2, status) != link_result::ok)
+    const link_result link = open_sync_link(FRAME_TEMPOFF_MODE, d2, status);
+    if (link == link_result::interrupted)
+        return interrupted_exit(UNDONE_TEMPOFF);
+    if (link != link_result::ok)
         return TEMPOFF_NO_LINK;
 
     // Everything asked for was done; a fetch that fails while the watch still
     // answers is a communication error too, not a success.
     bool done = false;
+    bool wrote = false;
     int code = TOOL_DONE;
     plat_tone(1000, TONE_MS);
     if (sync_exchange(status, make_command(CMD_READ_EXTRA0), d2, READ_RETRIES, TAG_EXTRA0) && status == AP_SYNC_REPLY_WAITING) {
@@ -48,13 +53,13 @@ int tempoff_mode()
             std::fputs("2", stderr);
             std::fputs("\n", stdout);
             done = true;
-            if (opt_tempoff_set) {
+            if (opt_tempoff_set && !run_interrupted()) {
                 std::printf("OLD tempoff=%d NEW tempoff=%d\n", tempoff_of(d2), opt_tempoff);
                 watch_command write = make_command(CMD_WRITE_EXTRA0);
                 put_u16(write.data(), EXTRA0_POS_TEMPOFF, static_cast<uint16_t>(opt_tempoff));
                 write[POS_SELECT_MASK] = SELECT_TEMPOFF;
                 write[POS_TAG] = TAG_EXTRA0;
-                QX_SYNC_SendCommand(write.data());
+                wrote = QX_SYNC_SendCommand(write.data());
                 plat_sleep_ms(WRITE_SETTLE_MS);
                 // The read-back carries the written payload.
                 write[POS_CODE] = CMD_READ_EXTRA0;
@@ -71,11 +76,11 @@ int tempoff_mode()
     }
     std::fflush(stdout);
     leave_sync_mode();
-    if (status != AP_SYNC_REPLY_WAITING) {
-        print_both(MSG_COMM_ERROR);
-        return TOOL_COMM_ERROR;
+    if (run_interrupted()) {
+        close_access_point();
+        return interrupted_exit(wrote ? "the offset was written." : UNDONE_TEMPOFF);
     }
-    if (!done) {
+    if (status != AP_SYNC_REPLY_WAITING || !done) {
         print_both(MSG_COMM_ERROR);
         code = TOOL_COMM_ERROR;
     }

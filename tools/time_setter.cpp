@@ -28,6 +28,10 @@ constexpr int32_t DST_FROM_RULES = 8;  // sent as 6: take the CMD_WRITE_DST rule
 constexpr int32_t DST_MODE_BIAS = 2;   // the mode byte is opt_dst - 2
 
 const char* const STEP_MESSAGES[SETTER_STEPS] = {"second step\n", "third step\n", "DONE!\n"};
+// What an interrupted run left undone, by what it had sent.
+const char* const UNDONE[SETTER_STEPS + 1] = {
+    "the watch's time was not set.", "the watch's time was set once, not corrected.",
+    "the watch's time was set; the zone settings were not sent.", "the last measurement was not finished."};
 
 // The time command, built from one local-time reading in the window and sent
 // at once; the reply is read but not examined.
@@ -166,11 +170,16 @@ int time_setter(int argc, char** argv)
     std::fputs(MSG_REMINDER, stderr);
     uint16_t status = 0;
     watch_reply d2{};
-    if (open_sync_link(FRAME_TIME_SETTER, d2, status) != link_result::ok)
-        return TOOL_DONE;
+    const link_result link = open_sync_link(FRAME_TIME_SETTER, d2, status);
+    if (link == link_result::interrupted)
+        return interrupted_exit(UNDONE[0]);
+    if (link != link_result::ok)
+        return TOOL_NO_LINK;
 
     int32_t correction = 0;
     int code = TOOL_DONE;
+    bool done = false;  // all three steps, "DONE!" printed
+    int sent = 0;       // time commands sent, SETTER_STEPS once the zone went too
     plat_tone(4000, SETTER_TONE_MS);
     watch_reply d4{};
     if (sync_exchange(status, make_command(CMD_READ_EXTRA3), d4, EXTRA3_RETRIES, TAG_EXTRA3) && status == AP_SYNC_REPLY_WAITING) {
@@ -179,9 +188,12 @@ int time_setter(int argc, char** argv)
         const firmware_id fw = identify_firmware(d4);
         std::fputs(fw.clock_8mhz ? "8 MHz\n" : "12 MHz\n", stderr);
 
-        for (int step = 0; step < SETTER_STEPS; ++step) {
+        for (int step = 0; step < SETTER_STEPS && !run_interrupted(); ++step) {
             clock_sample_count = 0;
             const sampling_end sampling = take_clock_samples(STEP_SAMPLES, fw.subsec_offset, status);
+            // An interrupted measurement is no measurement.
+            if (sampling == sampling_end::interrupted)
+                break;
             if (status == AP_SYNC_REPLY_WAITING) {
                 plat_tone(1000, SETTER_TONE_MS);
                 send_and_fetch(status, make_command(CMD_READ_EXTRA2), d2, POLL_EXCHANGE);
@@ -201,22 +213,38 @@ int time_setter(int argc, char** argv)
             // A step that measured nothing sends nothing on a guess; one whose
             // samples fail the plausibility rule ends the run.
             const bool complete = measured && sampling == sampling_end::complete;
+            if (run_interrupted())
+                break;
             if (!measured && sampling == sampling_end::complete && status == AP_SYNC_REPLY_WAITING)
                 code = TOOL_NO_READING;
             if (step < 2 && status == AP_SYNC_REPLY_WAITING && complete) {
                 if (step == 1)
                     correction = second_step_correction(fw, stats.average_diff);
                 set_time(correction, stats.average_delay, status);
+                sent = step + 1;
             }
-            if (step == 2 && fw.kind == FW_KIND_CC)
+            if (step == 2 && fw.kind == FW_KIND_CC) {
                 send_zone_settings(fw, status);
+                sent = SETTER_STEPS;
+            }
             std::fputs("\n", stderr);
             if (status != AP_SYNC_REPLY_WAITING || !complete)
                 break;
             std::fputs(STEP_MESSAGES[step], stderr);
+            done = step == SETTER_STEPS - 1;
         }
     }
     leave_sync_mode();
+    if (run_interrupted()) {
+        close_access_point();
+        return interrupted_exit(UNDONE[sent]);
+    }
+    // Stopped short without a reading to blame: the watch or the access
+    // point stopped answering.
+    if (!done && code == TOOL_DONE) {
+        print_both(MSG_COMM_ERROR);
+        code = TOOL_COMM_ERROR;
+    }
     close_access_point();
     record_setting();
     return code;

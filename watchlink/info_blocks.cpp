@@ -7,6 +7,7 @@
 #include "platform/locale_names.h"
 #include "platform/sleep.h"
 #include "watchlink/exchange.h"
+#include "watchlink/run_frame.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ int32_t get_s24(const uint8_t* f, int pos)
 bool read_info_blocks(block_fetch style, info_blocks& blocks, firmware_id& fw, uint16_t& status)
 {
     bool all = true;
-    for (int n = 0; n < 4 && status == AP_SYNC_REPLY_WAITING; ++n)
+    for (int n = 0; n < 4 && status == AP_SYNC_REPLY_WAITING && !run_interrupted(); ++n)
         if (!fetch_block(n, style, blocks, status)) {
             if (style == block_fetch::exchange)
                 return false;
@@ -78,6 +79,8 @@ bool read_info_blocks(block_fetch style, info_blocks& blocks, firmware_id& fw, u
     if (status != AP_SYNC_REPLY_WAITING)
         all = false;
     fw = identify_firmware(blocks[3]);
+    if (run_interrupted())
+        return false;
     if (status == AP_SYNC_REPLY_WAITING && fw.has_extra4 && !fetch_block(4, style, blocks, status))
         all = false;
     if (!all && style == block_fetch::exchange)

@@ -5,6 +5,7 @@
 #include "aplink/ap_commands.h"
 #include "aplink/qx_internal.h"
 #include "aplink/qxap.h"
+#include "platform/interrupt.h"
 #include "platform/port_list.h"
 #include "platform/sleep.h"
 #include "watchlink/exchange.h"
@@ -36,6 +37,8 @@ link_result open_sync_link(const tool_frame& tool, watch_reply& first_read, uint
 {
     unsigned char port_num = 0;
     char port_name[PORT_NAME_SIZE] = {};
+    if (run_interrupted())
+        return link_result::interrupted;
     if (!QX_GetCOM(port_num)) {
         print_both(MSG_NO_ACCESS_POINT);
         return link_result::no_access_point;
@@ -47,6 +50,10 @@ link_result open_sync_link(const tool_frame& tool, watch_reply& first_read, uint
     }
     QX_Reset();
     plat_sleep_ms(AP_RESET_SETTLE_MS);
+    if (run_interrupted()) {
+        close_access_point();
+        return link_result::interrupted;
+    }
     const bool started = QX_VAM_Start();
     plat_sleep_ms(AP_RESET_SETTLE_MS);
     if (!started) {
@@ -55,9 +62,19 @@ link_result open_sync_link(const tool_frame& tool, watch_reply& first_read, uint
         QX_CloseCOM();
         return link_result::no_link;
     }
+    if (run_interrupted()) {
+        leave_sync_mode();
+        close_access_point();
+        return link_result::interrupted;
+    }
     std::fputs(tool.prompt, stderr);
     plat_tone(tool.tone_hz, tool.tone_ms);
     plat_sleep_ms(tool.pause_ms);
+    if (run_interrupted()) {
+        leave_sync_mode();
+        close_access_point();
+        return link_result::interrupted;
+    }
     QX_SYNC_ReadBuffer(first_read.data());
     status = AP_SYNC_REPLY_WAITING;
     return link_result::ok;
@@ -76,3 +93,5 @@ void close_access_point()
     QX_Reset();
     QX_CloseCOM();
 }
+
+bool run_interrupted() { return plat_interrupt_signal() != 0; }

@@ -41,7 +41,7 @@ inline constexpr tool_frame FRAME_TEMPOFF_MODE = {
 inline constexpr unsigned AP_RESET_SETTLE_MS = 1500;  // after the reset, and after the link start
 inline constexpr unsigned EXIT_SYNC_SETTLE_MS = 1000;
 
-enum class link_result { ok, no_access_point, no_link };
+enum class link_result { ok, no_access_point, no_link, interrupted };
 
 // Text to the standard output, then the same to the standard error stream.
 void print_both(const char* text);
@@ -50,9 +50,15 @@ void print_both(const char* text);
 void print_banner(const tool_frame& tool, bool output_redirected);
 // Opening: find and open the access point, reset it, start the link, prompt,
 // then one read of the sync buffer into first_read to take away what waits
-// there, and status 1. Prints the frame's message on failure.
+// there, and status 1. Prints the frame's message on failure. An interrupt
+// during the opening closes what was opened (the watch is told to leave
+// sync mode once the link is up) and gives link_result::interrupted.
 link_result open_sync_link(const tool_frame& tool, watch_reply& first_read, uint16_t& status);
 // Closing, first half: the watch leaves sync mode, the link stops.
 void leave_sync_mode();
 // Closing, second half: the access point is reset and its port closed.
 void close_access_point();
+
+// True once a signal asked the run to end; the tools look between exchanges
+// and go to their closing without starting more work.
+bool run_interrupted();

@@ -112,7 +112,7 @@ int main(int argc, char** argv)
         const std::string db = dir + "/rate" + std::to_string(k) + ".sqlite";
         sim_server sim({"--drift=" + std::to_string(DRIFT_PPM), "--latency=" + latency});
         run_options o;
-        o.sysroot = sim.sysroot;
+        o.server = &sim;
         o.command = {"orv3get"};
         o.env = {{RECORD_LOG_ENV, db}};
         const auto first = std::chrono::steady_clock::now();

@@ -5,6 +5,22 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+void plat_make_std_streams_valid()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1)
+            continue;
+        // The lowest free descriptor is this one: those below are valid.
+        const int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) {
+            dup2(null, fd);
+            close(null);
+        }
+    }
+}
 
 unsigned plat_timer_min_period_ms()
 {
@@ -37,7 +53,8 @@ void plat_raise_priority()
 bool plat_stdout_redirected()
 {
     struct stat st{};
-    // A closed descriptor is no redirection, as an invalid handle is none.
+    // A closed descriptor is no redirection, as an invalid handle is none
+    // (the entry has put /dev/null there by now, which is none either).
     if (fstat(1, &st) != 0)
         return false;
     return !S_ISCHR(st.st_mode);

@@ -2,6 +2,7 @@
 #include "platform/serial_port.h"
 
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -13,6 +14,10 @@
 #include "platform/sysroot.h"
 
 namespace {
+
+// How long a purge lets queued output drain: a longest frame at 115200 baud
+// takes under 3 ms.
+constexpr int PURGE_DRAIN_MS = 60;
 
 // Waits for one poll event until the deadline; false when it passed or the
 // wait failed.
@@ -42,12 +47,14 @@ plat_serial plat_serial_open(const char* path)
     const int fd = open(real.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return PLAT_SERIAL_NONE;
-    // Root ignores TIOCEXCL; the lock keeps a second process of ours out anyway.
+    // Exclusive use by the lock alone: the kernel drops it with the last
+    // descriptor, however the process ends. TIOCEXCL would stay on the tty
+    // after a kill and keep every user but root out until the device is
+    // plugged again.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);
         return PLAT_SERIAL_NONE;
     }
-    ioctl(fd, TIOCEXCL);
     tcflush(fd, TCIOFLUSH);
 
     termios t{};
@@ -126,19 +133,28 @@ int plat_serial_read(plat_serial h, uint8_t* buf, int n, int timeout_ms)
 
 void plat_serial_purge(plat_serial h)
 {
-    if (h >= 0)
-        tcflush(h, TCIOFLUSH);
+    if (h < 0)
+        return;
+    // A frame written just before the purge may still wait for the device
+    // (on a pseudo-terminal: for the other end to read it); flushing it would
+    // lose a command the caller believes sent. Output gets a bounded time to
+    // drain and is dropped only when the device does not take it.
+    const int64_t deadline = plat_monotonic_ns() + int64_t{PURGE_DRAIN_MS} * 1000000;
+    int queued = 0;
+    while (ioctl(h, TIOCOUTQ, &queued) == 0 && queued > 0 && plat_monotonic_ns() < deadline) {
+        const timespec tick{0, 1000000};
+        nanosleep(&tick, nullptr);
+    }
+    tcflush(h, queued > 0 ? TCIOFLUSH : TCIFLUSH);
 }
 
 void plat_serial_close(plat_serial h)
 {
     if (h < 0)
         return;
+    plat_serial_purge(h);
     int dtr = TIOCM_DTR;
     ioctl(h, TIOCMBIC, &dtr);
-    tcflush(h, TCIOFLUSH);
-    // The exclusive mark outlives our descriptor while anyone else holds the tty.
-    ioctl(h, TIOCNXCL);
     flock(h, LOCK_UN);
     close(h);
 }

@@ -22,7 +22,7 @@ constexpr auto APART = std::chrono::seconds(60);
 run_result run_against(const sim_server& sim, const std::string& tool, const std::string& db)
 {
     run_options o;
-    o.sysroot = sim.sysroot;
+    o.server = &sim;
     o.command = {tool};
     o.env = {{RECORD_LOG_ENV, db}};
     return run_tool(o);

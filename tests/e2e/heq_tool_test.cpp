@@ -110,7 +110,8 @@ TEST(orv3param, yes_to_everything_writes_checks_stores_and_resets)
     EXPECT_TRUE(has(r.out, table_line("a_day", -5, -9)));
     EXPECT_TRUE(has(r.out, "UTC time = "));
     EXPECT_TRUE(has(r.out, "extra4 info "));
-    EXPECT_TRUE(has(r.out, std::string(QUESTION_SET_VALUES) + QUESTION_WRITE_FLASH + QUESTION_RESET_WATCH));
+    EXPECT_TRUE(has(r.out, std::string(QUESTION_SET_VALUES) + QUESTION_WRITE_FLASH + MSG_FLASH_TAKEN +
+                               QUESTION_RESET_WATCH + MSG_RESET_TAKEN));
     EXPECT_TRUE(has(r.err, "01234\r"));
     EXPECT_TRUE(has(r.err, "456"));
 
@@ -162,6 +163,19 @@ TEST(orv3param, a_field_that_does_not_take_stops_before_the_next_block)
     EXPECT_FALSE(has(r.out, QUESTION_WRITE_FLASH));
     EXPECT_EQ(codes_to_watch(r).back(), CMD_EXIT_SYNC);
     EXPECT_TRUE(has(r.summary, "heq_a=100000 heq_b=5678 ")) << r.summary;
+}
+
+// The flash-store frame is lost on the line: said so, no reset question, no success.
+TEST(orv3param, a_flash_store_the_access_point_did_not_take_is_reported)
+{
+    const run_result r = run_param(NEW_INI, "y\ny\ny\n", {"--flash-lost"});
+    EXPECT_EQ(r.status, 256 + TOOL_COMM_ERROR);
+    EXPECT_TRUE(has(r.err, MSG_FLASH_LOST)) << r.err;
+    EXPECT_FALSE(has(r.out, MSG_FLASH_TAKEN));
+    EXPECT_FALSE(has(r.out, QUESTION_RESET_WATCH));
+    EXPECT_TRUE(has(r.summary, "flash stores: 0\n")) << r.summary;
+    EXPECT_EQ(codes_to_watch(r).back(), CMD_EXIT_SYNC);
+    EXPECT_EQ(to_watch(r, CMD_WRITE_EXTRA3).size(), 0u);
 }
 
 // A read-back that never comes must not pass for a block of zeros.
@@ -241,7 +255,7 @@ TEST(orv3param, no_extra4_gives_no_difference_from_a_off_and_a_day)
 TEST(orv3param, watch_not_in_sync_mode)
 {
     const run_result r = run_param(NEW_INI, "y\ny\ny\n", {"--sync-delay=never"});
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 256 + TOOL_COMM_ERROR);
     EXPECT_TRUE(has(r.err, std::string("0\r") + MSG_WATCH_NOT_ANSWERING)) << r.err;
     EXPECT_TRUE(has(r.out, "UTC time = "));
     EXPECT_FALSE(has(r.out, "extra0 info"));
@@ -277,7 +291,7 @@ TEST(orv3param, no_file_touches_nothing)
 TEST(orv3param, no_access_point)
 {
     const run_result r = run_param(NEW_INI, "y\n", {"--description=Some other serial device"});
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 256 + TOOL_NO_LINK);
     EXPECT_TRUE(has(r.out, "INI file used: "));
     EXPECT_TRUE(has(r.out, MSG_NO_ACCESS_POINT));
     EXPECT_TRUE(has(r.err, MSG_NO_ACCESS_POINT));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/support/sim_harness.h"
+#include "tools/tools.h"
 #include "watchlink/protocol.h"
 #include "watchlink/run_frame.h"
 
@@ -116,11 +117,13 @@ TEST(orv3dump, reversed_replies_and_a_repeated_block)
 }
 
 // Block 0x0985 never comes: four sendings of the first request, seven
-// lines, and the dump ends.
+// lines, and the dump ends with a communication error.
 TEST(orv3dump, a_block_never_sent_ends_the_dump_after_four_sendings)
 {
     const run_result r = run_dump({"--memory-drop=0x0985"}, true);
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 256 + TOOL_COMM_ERROR);
+    EXPECT_TRUE(r.out.ends_with(MSG_COMM_ERROR)) << r.out;
+    EXPECT_TRUE(r.err.ends_with(MSG_COMM_ERROR)) << r.err;
     EXPECT_EQ(dump_lines(r.out), expected_lines({0x0980, 0x0981, 0x0982, 0x0983, 0x0984, 0x0986, 0x0987}));
     EXPECT_EQ(r.out.substr(0, BANNER.size()), BANNER);
     const auto sent = requests(r);
@@ -132,10 +135,10 @@ TEST(orv3dump, a_block_never_sent_ends_the_dump_after_four_sendings)
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '.'), 4 + 1);  // the prompt ends in one
 }
 
-TEST(orv3dump, returns_0_without_an_access_point)
+TEST(orv3dump, no_access_point_is_no_success)
 {
     const run_result r = run_dump({"--description=Some other serial device"});
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 256 + TOOL_NO_LINK);
     EXPECT_EQ(r.out, BANNER + MSG_NO_ACCESS_POINT);
     EXPECT_EQ(r.err, MSG_NO_ACCESS_POINT);
 }

@@ -105,9 +105,9 @@ TEST(TempoffMode, WatchFallsSilentAfterTheReads)
     const auto codes = command_codes(watch_commands(r.wire));
     ASSERT_FALSE(codes.empty());
     EXPECT_EQ(codes.back(), CMD_EXIT_SYNC);
-    // The link is stopped, but the access point is neither reset nor closed.
+    // The link is stopped, the access point reset and its port closed.
     EXPECT_EQ(ap_requests(r.wire, AP_VAM_STOP), 1u);
-    EXPECT_EQ(ap_requests(r.wire, AP_RESET), 1u);
+    EXPECT_EQ(ap_requests(r.wire, AP_RESET), 2u);
 }
 
 TEST(TempoffMode, FetchThatFailsWhileTheWatchAnswersIsNoSuccess)
@@ -127,9 +127,9 @@ TEST(TempoffMode, FetchThatFailsWhileTheWatchAnswersIsNoSuccess)
 TEST(SetterRun, WatchThatNeverAnswersIsLeftAfterItsFirstBlock)
 {
     const run_result r = run_setter({"--silent-after=0"}, {}, ZONE);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, SETTER.banner);
-    EXPECT_EQ(r.err, std::string(MSG_REMINDER) + SETTER.prompt);
+    EXPECT_EQ(r.status, exit_status(-1));
+    EXPECT_EQ(r.out, std::string(SETTER.banner) + MSG_COMM_ERROR);
+    EXPECT_EQ(r.err, std::string(MSG_REMINDER) + SETTER.prompt + MSG_COMM_ERROR);
     // Sent five times (four retries), then the closing.
     EXPECT_EQ(codes_text(command_codes(watch_commands(r.wire))),
               codes_text({CMD_READ_EXTRA3, CMD_READ_EXTRA3, CMD_READ_EXTRA3, CMD_READ_EXTRA3, CMD_READ_EXTRA3,
@@ -141,7 +141,7 @@ TEST(SetterRun, NoAccessPoint)
 {
     // The simulator's port carries another device's description.
     const run_result r = run_setter({"--description=Another serial device"}, {}, ZONE);
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, exit_status(-2));
     EXPECT_EQ(r.out, std::string(SETTER.banner) + MSG_NO_ACCESS_POINT);
     EXPECT_EQ(r.err, std::string(MSG_REMINDER) + MSG_NO_ACCESS_POINT);
     EXPECT_TRUE(frames_of(r.wire, "pc>ap").empty());

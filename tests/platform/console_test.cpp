@@ -7,6 +7,7 @@
 #include <pty.h>
 #include <sched.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -90,6 +91,29 @@ INSTANTIATE_TEST_SUITE_P(Outputs, PrepareConsole,
                                          output_case{"DevNull", dev_null, false},
                                          output_case{"Closed", closed, false}),
                          [](const auto& i) { return std::string(i.param.name); });
+
+// A closed standard stream is reopened on /dev/null before anything else is
+// opened, so that a port opened later never becomes the program's stdin,
+// stdout or stderr.
+class ClosedStream : public testing::TestWithParam<int> {};
+
+TEST_P(ClosedStream, IsReopenedOnDevNull)
+{
+    const int closed_fd = GetParam();
+    const pid_t child = fork();
+    if (child == 0) {
+        close(closed_fd);
+        prepare_console();
+        struct stat st{}, null{};
+        const bool on_null = fstat(closed_fd, &st) == 0 && stat("/dev/null", &null) == 0 && st.st_rdev == null.st_rdev;
+        const int next = open("/dev/null", O_RDONLY);
+        _exit(on_null && next > 2 ? 0 : 1);
+    }
+    int st = 0;
+    waitpid(child, &st, 0);
+    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+}
+INSTANTIATE_TEST_SUITE_P(Streams, ClosedStream, testing::Values(0, 1, 2));
 
 // Whether this process may take the real-time policy at all.
 bool fifo_allowed()

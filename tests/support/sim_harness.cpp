@@ -7,17 +7,22 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <ctime>
+#include <functional>
+#include <algorithm>
 #include <ftw.h>
 #include <poll.h>
 #include <pty.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "aplink/ap_commands.h"
+#include "watchlink/protocol.h"
 
 namespace {
 
@@ -36,15 +41,29 @@ std::string resolve(const std::string& name)
 }
 
 // Reads every descriptor until it ends; a pseudo-terminal ends with EIO.
-void drain(std::vector<std::pair<int, std::string*>> fds)
+// tick, when given, runs every few milliseconds; out_fd is closed once it
+// has delivered out_lines lines.
+void drain(std::vector<std::pair<int, std::string*>> fds, const std::function<void()>& tick = {},
+           int out_fd = -1, int out_lines = -1)
 {
     while (!fds.empty()) {
+        if (tick)
+            tick();
         std::vector<pollfd> p;
         for (auto& [fd, s] : fds)
             p.push_back({fd, POLLIN, 0});
-        if (poll(p.data(), p.size(), 60000) <= 0)
+        const int r = poll(p.data(), p.size(), tick ? 5 : 60000);
+        if (r == 0 && tick)
+            continue;
+        if (r <= 0)
             break;
         for (std::size_t i = p.size(); i-- > 0;) {
+            if (fds[i].first == out_fd && out_lines >= 0 &&
+                std::count(fds[i].second->begin(), fds[i].second->end(), '\n') >= out_lines) {
+                close(fds[i].first);
+                fds.erase(fds.begin() + static_cast<std::ptrdiff_t>(i));
+                continue;
+            }
             if (!(p[i].revents & (POLLIN | POLLHUP | POLLERR)))
                 continue;
             char buf[4096];
@@ -60,6 +79,20 @@ void drain(std::vector<std::pair<int, std::string*>> fds)
 }
 
 }  // namespace
+
+std::vector<uint8_t> closing_codes(const std::vector<wire_frame>& all)
+{
+    const std::vector<wire_frame> sent = frames_of(all, "pc>ap");
+    std::size_t from = sent.size();
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        if (sent[i].bytes.size() > AP_HEADER_SIZE && sent[i].bytes[1] == AP_SYNC_SEND_COMMAND &&
+            sent[i].bytes[AP_HEADER_SIZE] == CMD_EXIT_SYNC)
+            from = i;
+    std::vector<uint8_t> codes;
+    for (std::size_t i = from; i < sent.size(); ++i)
+        codes.push_back(sent[i].bytes[1]);
+    return codes;
+}
 
 int watch_sendings(const std::vector<wire_frame>& all, uint8_t code)
 {
@@ -216,10 +249,10 @@ run_result run_tool(const run_options& o)
 {
     run_result res;
     const std::string dir = make_temp_dir();
-    const std::string transcript = dir + "/transcript";
+    const std::string transcript = o.server ? o.server->transcript_path : dir + "/transcript";
     const std::string summary = dir + "/summary";
     std::vector<std::string> argv;
-    if (!o.no_sim && o.sysroot.empty()) {
+    if (!o.no_sim && !o.server) {
         argv = {bin_path("orv3sim"), "--transcript=" + transcript, "--summary=" + summary};
         argv.insert(argv.end(), o.sim_args.begin(), o.sim_args.end());
         argv.push_back("--");
@@ -259,10 +292,12 @@ run_result run_tool(const run_options& o)
             setenv(k.c_str(), v.c_str(), 1);
         if (o.no_sim)
             unsetenv("ORV3_SYSROOT");
-        else if (!o.sysroot.empty())
-            setenv("ORV3_SYSROOT", o.sysroot.c_str(), 1);
         if (!o.cwd.empty() && chdir(o.cwd.c_str()) != 0)
             _exit(126);
+        if (o.user != 0 && (setgid(o.user) != 0 || setuid(o.user) != 0))
+            _exit(126);
+        if (o.closed_stream >= 0)
+            close(o.closed_stream);
         auto v = c_args(argv);
         execv(v[0], v.data());
         _exit(127);
@@ -278,11 +313,37 @@ run_result run_tool(const run_options& o)
     std::vector<std::pair<int, std::string*>> fds = {{err[0], &res.err}};
     if (out[0] >= 0)
         fds.emplace_back(out[0], &res.out);
-    drain(fds);
+    bool signalled = false;
+    int64_t again_at = -1;
+    const auto now_ms = [] {
+        timespec ts{};
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        return int64_t{ts.tv_sec} * 1000 + ts.tv_nsec / 1000000;
+    };
+    const auto send_signal = [&] {
+        if (again_at >= 0 && now_ms() >= again_at) {
+            kill(pid, o.signal);
+            again_at = -1;
+        }
+        if (signalled || o.signal == 0)
+            return;
+        int n = 0;
+        for (const wire_frame& f : frames_of(read_transcript(transcript), "ap>watch", 0, o.signal_on))
+            n += f.bytes.size() > 0;
+        if (n >= o.signal_after) {
+            kill(pid, o.signal);
+            signalled = true;
+            if (o.signal_again_ms >= 0)
+                again_at = now_ms() + o.signal_again_ms;
+        }
+    };
+    drain(fds, o.signal != 0 ? std::function<void()>(send_signal) : std::function<void()>(), out[0], o.stdout_lines);
     int st = 0;
     waitpid(pid, &st, 0);
     res.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-    if (!o.stdout_file.empty())
+    struct stat out_stat{};
+    // A device such as /dev/full is written to, not read back.
+    if (!o.stdout_file.empty() && stat(o.stdout_file.c_str(), &out_stat) == 0 && S_ISREG(out_stat.st_mode))
         res.out = read_file(o.stdout_file);
     res.summary = read_file(summary);
     res.wire = read_transcript(transcript);

@@ -18,6 +18,10 @@ std::vector<wire_frame> read_transcript(const std::string& path);
 std::vector<wire_frame> frames_of(const std::vector<wire_frame>& all, const std::string& dir,
                                   int pos = -1, int value = -1);
 
+// Access point codes the PC sent from the watch's exit command on; empty
+// when the exit command never went out.
+std::vector<uint8_t> closing_codes(const std::vector<wire_frame>& all);
+
 // Watch commands with this code that the PC handed to the access point.
 int watch_sendings(const std::vector<wire_frame>& all, uint8_t code);
 
@@ -59,7 +63,20 @@ struct run_options {
     std::vector<std::pair<std::string, std::string>> env;
     std::string cwd;
     bool no_sim = false;                // run the command alone, without an access point
-    std::string sysroot;                // or against a served simulator (sim_server::sysroot)
+    // Interrupts: this signal goes to the run once the access point has passed
+    // signal_after watch commands with code signal_on to the watch (through
+    // orv3sim, which hands SIGINT, SIGTERM and SIGHUP on to the command).
+    int signal = 0;
+    uint8_t signal_on = 0;
+    int signal_after = 1;
+    int signal_again_ms = -1;  // the same signal once more, this long after the first
+    // The reader of the standard output goes away after this many lines.
+    int stdout_lines = -1;
+    // Against this serving simulator instead of a new one: signals go to the
+    // command itself, the wire is the server's transcript so far.
+    const sim_server* server = nullptr;
+    unsigned user = 0;  // run the command as this user id (0: unchanged)
+    int closed_stream = -1;  // a standard stream (0, 1 or 2) the command starts without
 };
 
 struct run_result {
