@@ -237,6 +237,8 @@ int time_setter(int argc, char** argv)
     leave_sync_mode();
     if (run_interrupted()) {
         close_access_point();
+        // A time that went out starts a new period in the record all the same.
+        record_setting();
         return interrupted_exit(UNDONE[sent]);
     }
     // Stopped short without a reading to blame: the watch or the access

@@ -1,5 +1,6 @@
 // orv3drift on a record made here, and the record orv3get leaves: the
 // report, the CSV, the plot, and a record that cannot be written.
+#include <csignal>
 #include <fstream>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "records/records.h"
 #include "tests/support/sim_harness.h"
 #include "tools/tools.h"
+#include "watchlink/protocol.h"
 
 namespace {
 
@@ -179,6 +181,28 @@ TEST(ReaderRecord, UnwritableRecordOnlyWarns)
         ASSERT_NE(at, std::string::npos) << r.err;
         EXPECT_EQ(r.err.find(warning, at + 1), std::string::npos);
     }
+}
+
+// A setting cut short by a signal after its first time command still
+// starts a new period: the watch's clock was changed.
+TEST(SetterRecord, InterruptedAfterATimeCommandIsRecorded)
+{
+    const std::string path = make_temp_dir() + "/readings.sqlite";
+    run_options o;
+    o.sim_args = {"--offset=12.3"};
+    o.command = {"orv3set"};
+    o.env = {{RECORD_LOG_ENV, path}};
+    o.signal = SIGINT;
+    o.signal_on = CMD_WRITE_EXTRA0;
+    o.signal_after = 1;
+    const run_result r = run_tool(o);
+    ASSERT_EQ(r.status, 128 + SIGINT) << r.err;
+    std::vector<drift_record> got;
+    std::string problem;
+    ASSERT_TRUE(rec_load(path, got, problem)) << problem;
+    ASSERT_EQ(got.size(), 1u) << r.err;
+    EXPECT_EQ(got[0].tool, TOOL_NAME_SETTER);
+    EXPECT_GE(got[0].time_commands, 1);
 }
 
 }  // namespace
