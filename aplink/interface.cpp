@@ -5,7 +5,12 @@
 #include "aplink/qx_internal.h"
 #include "aplink/qxap.h"
 #include "aplink/serial.h"
+#include "platform/bytes.h"
 #include "platform/sleep.h"
+
+static_assert(QXAP_VERSION_MAJOR == QXAP_PROJECT_VERSION_MAJOR && QXAP_VERSION_MINOR == QXAP_PROJECT_VERSION_MINOR &&
+                  QXAP_VERSION_PATCH == QXAP_PROJECT_VERSION_PATCH,
+              "qxap.h's version macros and the project version differ");
 
 namespace {
 
@@ -13,8 +18,10 @@ constexpr int SLOT = 0;
 constexpr unsigned short CLOSED_PORT_STATUS = 7;
 constexpr int KEPL_CHUNK_GAP_MS = 5;
 
-uint32_t reply_u32() { return rxFrame[3] | rxFrame[4] << 8 | rxFrame[5] << 16 | uint32_t{rxFrame[6]} << 24; }
-uint16_t reply_u16() { return static_cast<uint16_t>(rxFrame[3] | rxFrame[4] << 8); }
+// Reply values start after the header.
+uint32_t reply_u32() { return get_u32(rxFrame, AP_HEADER_SIZE); }
+uint16_t reply_u16() { return get_u16(rxFrame, AP_HEADER_SIZE); }
+uint8_t reply_u8() { return rxFrame[AP_HEADER_SIZE]; }
 
 // A command with an all-zero payload of n bytes whose reply value is wanted.
 bool zero_payload_command(uint8_t code, int n)
@@ -25,7 +32,8 @@ bool zero_payload_command(uint8_t code, int n)
 
 bool byte_and_word(uint8_t code, unsigned char a, unsigned short b)
 {
-    const uint8_t p[3] = {a, static_cast<uint8_t>(b), static_cast<uint8_t>(b >> 8)};
+    uint8_t p[3] = {a};
+    put_u16(p, 1, b);
     return RunCommand(code, p, 3);
 }
 
@@ -58,7 +66,7 @@ bool QX_GetStatus(unsigned short& status)
     }
     if (!zero_payload_command(AP_GET_STATUS, 1))
         return false;
-    status = rxFrame[3];
+    status = reply_u8();
     return true;
 }
 
@@ -69,8 +77,8 @@ bool QX_ROV_SetID(unsigned long id)
 {
     if (!portOpen)
         return false;
-    const uint8_t p[4] = {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8),
-                          static_cast<uint8_t>(id >> 16), static_cast<uint8_t>(id >> 24)};
+    uint8_t p[4];
+    put_u32(p, 0, static_cast<uint32_t>(id));
     return RunCommand(AP_ROV_SET_ID, p, 4);
 }
 
@@ -108,7 +116,7 @@ bool QX_KEPL_GetStatus(unsigned long& status)
 {
     if (!portOpen || !zero_payload_command(AP_KEPL_GET_STATUS, 1))
         return false;
-    status = rxFrame[3];
+    status = reply_u8();
     return true;
 }
 
@@ -116,7 +124,7 @@ bool QX_KEPL_GetPacketStatus(unsigned long& status)
 {
     if (!portOpen || !zero_payload_command(AP_KEPL_GET_PACKET_STATUS, 1))
         return false;
-    status = rxFrame[3];
+    status = reply_u8();
     return true;
 }
 
@@ -153,7 +161,7 @@ bool QX_SYNC_GetBufferStatus(unsigned short& status)
     if (!portOpen)
         return false;
     const bool ok = RunCommand(AP_SYNC_GET_BUFFER_STATUS, nullptr, 0);
-    status = rxFrame[3];
+    status = reply_u8();
     return ok;
 }
 
@@ -179,7 +187,7 @@ bool QX_KEPL_Get49(unsigned long& value)
 {
     if (!portOpen || !zero_payload_command(AP_KEPL_GET_49, 1))
         return false;
-    value = rxFrame[3];
+    value = reply_u8();
     return true;
 }
 
@@ -187,7 +195,8 @@ bool QX_Set70(unsigned short value)
 {
     if (!portOpen)
         return false;
-    const uint8_t p[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
+    uint8_t p[2];
+    put_u16(p, 0, value);
     return RunCommand(AP_SET_70, p, 2);
 }
 

@@ -3,13 +3,6 @@
 #include <string>
 #include <vector>
 
-// Device path of port number n, for snprintf.
-#ifdef _WIN32
-inline constexpr char PLAT_PORT_PATH_FORMAT[] = "\\\\.\\COM%d";
-#else
-inline constexpr char PLAT_PORT_PATH_FORMAT[] = "/dev/ttyACM%d";
-#endif
-
 // Fills the two parallel lists in the platform's listing order (ascending
 // port number); a port whose description cannot be read gets "". False when
 // the listing itself cannot be done.

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace {
 
 constexpr std::size_t READ_CHUNK = 4096;
@@ -20,18 +22,6 @@ std::string_view trim(std::string_view s)
     while (!s.empty() && is_blank(s.back()))
         s.remove_suffix(1);
     return s;
-}
-
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool same_name(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    return true;
 }
 
 // One line of the file, classified.
@@ -198,11 +188,11 @@ int32_t key_int(ForEachLine&& for_each, const char* section, const char* key, in
         if (l.kind == profile_line::section) {
             if (where == inside)
                 where = after;
-            else if (where == before && same_name(l.name, section))
+            else if (where == before && equal_ignoring_case(l.name, section))
                 where = inside;
             return where != after;
         }
-        if (where == inside && l.kind == profile_line::entry && same_name(l.name, key)) {
+        if (where == inside && l.kind == profile_line::entry && equal_ignoring_case(l.name, key)) {
             found = true;
             value.assign(l.value);
             return false;

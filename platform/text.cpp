@@ -5,6 +5,8 @@
 
 namespace {
 
+constexpr char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 constexpr char32_t LAST_ANSI_CHAR = 0x7F;
 constexpr char UNMAPPABLE = '?';
 
@@ -57,4 +59,15 @@ std::size_t copy_text(std::string_view src, std::span<char> dest)
 std::size_t copy_text(std::u16string_view src, std::span<char16_t> dest)
 {
     return convert(src, dest, [](char16_t c) { return c; });
+}
+
+bool equal_ignoring_case(std::string_view a, std::string_view b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return ascii_lower(x) == ascii_lower(y); });
+}
+
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && equal_ignoring_case(text.substr(0, prefix.size()), prefix);
 }

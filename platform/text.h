@@ -20,3 +20,8 @@ std::size_t narrow_text(std::u16string_view src, std::span<char> dest);
 // Terminated copies cut to dest.size() - 1 characters; return the count copied.
 std::size_t copy_text(std::string_view src, std::span<char> dest);
 std::size_t copy_text(std::u16string_view src, std::span<char16_t> dest);
+
+// Letter case of ASCII only, whatever the locale: names and option prefixes
+// are ASCII. Equal texts, and text beginning with prefix.
+bool equal_ignoring_case(std::string_view a, std::string_view b);
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix);

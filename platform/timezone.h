@@ -6,7 +6,6 @@
 inline constexpr uint32_t TIME_ZONE_ID_UNKNOWN = 0;
 inline constexpr uint32_t TIME_ZONE_ID_STANDARD = 1;
 inline constexpr uint32_t TIME_ZONE_ID_DAYLIGHT = 2;
-inline constexpr uint32_t TIME_ZONE_ID_INVALID = 0xFFFFFFFF;
 
 // Fills tzi with the current zone's biases, names and yearly transition
 // dates; returns TIME_ZONE_ID_DAYLIGHT while daylight time is in force,

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "aplink/ap_commands.h"
+#include "platform/clock.h"
 #include "sim/sim.h"
 
 namespace {
@@ -21,32 +22,32 @@ constexpr uint8_t STRAY_BYTE = 0xEE;
 
 void send_reply(uint8_t code, std::vector<uint8_t> reply)
 {
-    if (cfg.silent.applies(code))
+    if (sim_settings.silent.applies(code))
         return;
-    if (cfg.refuse.applies(code))
-        reply[AP_STATUS_OFFSET] = static_cast<uint8_t>(cfg.refuse.value);
-    if (cfg.header.applies(code))
-        reply[0] = reply[2] = static_cast<uint8_t>(cfg.header.value);
-    if (cfg.short_reply.applies(code) && static_cast<std::size_t>(cfg.short_reply.value) < reply.size())
-        reply.resize(static_cast<std::size_t>(cfg.short_reply.value));
-    if (cfg.stray.applies(code))
-        reply.insert(reply.begin(), static_cast<std::size_t>(cfg.stray.value), STRAY_BYTE);
-    if (cfg.late.applies(code)) {
+    if (sim_settings.refuse.applies(code))
+        reply[AP_STATUS_OFFSET] = static_cast<uint8_t>(sim_settings.refuse.value);
+    if (sim_settings.header.applies(code))
+        reply[0] = reply[2] = static_cast<uint8_t>(sim_settings.header.value);
+    if (sim_settings.short_reply.applies(code) && static_cast<std::size_t>(sim_settings.short_reply.value) < reply.size())
+        reply.resize(static_cast<std::size_t>(sim_settings.short_reply.value));
+    if (sim_settings.stray.applies(code))
+        reply.insert(reply.begin(), static_cast<std::size_t>(sim_settings.stray.value), STRAY_BYTE);
+    if (sim_settings.late.applies(code)) {
         sim_event e;
-        e.at = sim_now_ns() + int64_t{cfg.late.value} * 1000000;
+        e.at = plat_monotonic_ns() + int64_t{sim_settings.late.value} * 1000000;
         e.kind = sim_event_kind::to_wire;
         e.bytes = std::move(reply);
         sim_schedule(std::move(e));
         return;
     }
-    ap_write_wire(reply);
+    sim_ap_write_wire(reply);
 }
 
 void handle_frame(const uint8_t* f, std::size_t len)
 {
-    transcript_bytes("pc>ap", f, len);
+    sim_transcript_bytes("pc>ap", f, len);
     ++frames;
-    if (cfg.hangup_after >= 0 && frames > cfg.hangup_after) {
+    if (sim_settings.hangup_after >= 0 && frames > sim_settings.hangup_after) {
         sim_hang_up();
         return;
     }
@@ -54,9 +55,9 @@ void handle_frame(const uint8_t* f, std::size_t len)
     ++frames_by_code[code];
     const uint8_t* payload = f + AP_HEADER_SIZE;
     const std::size_t payload_len = len - AP_HEADER_SIZE;
-    if (cfg.flash_lost && code == AP_SYNC_SEND_COMMAND && payload_len >= static_cast<std::size_t>(AP_WATCH_FRAME_SIZE) &&
+    if (sim_settings.flash_lost && code == AP_SYNC_SEND_COMMAND && payload_len >= static_cast<std::size_t>(AP_WATCH_FRAME_SIZE) &&
         payload[POS_CODE] == CMD_WRITE_EXTRA3 && payload[EXTRA3_POS_ACTION] == ACTION_STORE_FLASH) {
-        transcript_note("flash-store frame lost");
+        sim_transcript_note("flash-store frame lost");
         return;
     }
     const auto cmd = find_ap_command(code);
@@ -78,7 +79,7 @@ void handle_frame(const uint8_t* f, std::size_t len)
     case AP_VAM_START:
         link_up = true;
         sim_drop_radio_events();
-        watch_link_started();
+        sim_watch_link_started();
         break;
     case AP_VAM_STOP:
         link_up = false;
@@ -87,7 +88,7 @@ void handle_frame(const uint8_t* f, std::size_t len)
     case AP_SYNC_SEND_COMMAND:
         if (link_up && payload_len >= static_cast<std::size_t>(AP_WATCH_FRAME_SIZE)) {
             sim_event e;
-            e.at = sim_now_ns() + sim_radio_delay_ns();
+            e.at = plat_monotonic_ns() + sim_radio_delay_ns();
             e.kind = sim_event_kind::to_watch;
             e.epoch = sim_link_epoch;
             e.bytes.assign(payload, payload + AP_WATCH_FRAME_SIZE);
@@ -107,7 +108,7 @@ void handle_frame(const uint8_t* f, std::size_t len)
     case AP_KEPL_GET_STATUS:
     case AP_KEPL_GET_PACKET_STATUS:
     case AP_KEPL_GET_49:
-        out[0] = cfg.ap_value;
+        out[0] = sim_settings.ap_value;
         break;
     case AP_ROV_SET_ID:
         rov_id = get_u32(payload, 0);
@@ -117,10 +118,10 @@ void handle_frame(const uint8_t* f, std::size_t len)
         break;
     case AP_VAM_GET_DATA:
     case AP_GET_20:
-        put_u32(out, 0, cfg.ap_value);
+        put_u32(out, 0, sim_settings.ap_value);
         break;
     case AP_GET_73:
-        put_u16(out, 0, cfg.ap_value);
+        put_u16(out, 0, sim_settings.ap_value);
         break;
     case AP_KEPL_SEND_DATA:
         bulk_bytes += payload_len;
@@ -133,7 +134,7 @@ void handle_frame(const uint8_t* f, std::size_t len)
 
 }  // namespace
 
-void ap_receive_bytes(const uint8_t* bytes, std::size_t n)
+void sim_ap_receive_bytes(const uint8_t* bytes, std::size_t n)
 {
     input.insert(input.end(), bytes, bytes + n);
     std::size_t i = 0;
@@ -163,20 +164,20 @@ void ap_receive_bytes(const uint8_t* bytes, std::size_t n)
     }
     input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(i));
     if (stray != 0)
-        transcript_note(("stray bytes from the PC: " + std::to_string(stray)).c_str());
+        sim_transcript_note(("stray bytes from the PC: " + std::to_string(stray)).c_str());
 }
 
-void ap_buffer_reply(const watch_reply& r)
+void sim_ap_buffer_reply(const watch_reply& r)
 {
-    transcript_bytes("watch>ap", r.data(), r.size());
+    sim_transcript_bytes("watch>ap", r.data(), r.size());
     sync_buffer.push_back(r);
 }
 
-void ap_write_wire(const std::vector<uint8_t>& bytes)
+void sim_ap_write_wire(const std::vector<uint8_t>& bytes)
 {
     if (sim_master_fd < 0)
         return;
-    transcript_bytes("ap>pc", bytes.data(), bytes.size());
+    sim_transcript_bytes("ap>pc", bytes.data(), bytes.size());
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t w = write(sim_master_fd, bytes.data() + done, bytes.size() - done);
@@ -186,9 +187,9 @@ void ap_write_wire(const std::vector<uint8_t>& bytes)
     }
 }
 
-bool ap_link_up() { return link_up; }
+bool sim_ap_link_up() { return link_up; }
 
-void ap_summary(FILE* out)
+void sim_ap_summary(FILE* out)
 {
     std::fprintf(out, "orv3sim: access point frames: %d", frames);
     for (const auto& [code, count] : frames_by_code)

@@ -53,7 +53,7 @@ bool sim_create_device()
     if (mkdtemp(tmpl.data()) == nullptr)
         return false;
     sim_sysroot = tmpl;
-    const std::string port = "ttyACM" + std::to_string(cfg.port);
+    const std::string port = "ttyACM" + std::to_string(sim_settings.port);
     // As in real sysfs: class/tty/<port>/device links to the USB interface,
     // whose parent, the USB device, carries the product string.
     const std::string usb = sim_sysroot + "/sys/devices/pci0000:00/usb1/1-1";
@@ -61,7 +61,7 @@ bool sim_create_device()
     const std::string cls = sim_sysroot + "/sys/class/tty/" + port;
     if (!make_dirs(iface) || !make_dirs(cls) || !make_dirs(sim_sysroot + "/dev"))
         return false;
-    std::ofstream(usb + "/product") << cfg.description << "\n";
+    std::ofstream(usb + "/product") << sim_settings.description << "\n";
     return symlink(iface.c_str(), (cls + "/device").c_str()) == 0 &&
            symlink(name, (sim_sysroot + "/dev/" + port).c_str()) == 0;
 }
@@ -73,7 +73,7 @@ void sim_hang_up()
     if (slave_fd >= 0)
         close(slave_fd);
     sim_master_fd = slave_fd = -1;
-    transcript_note("hang-up");
+    sim_transcript_note("hang-up");
 }
 
 void sim_remove_device()

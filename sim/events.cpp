@@ -1,9 +1,9 @@
 // Work for later: radio deliveries, late replies, the watch entering sync mode.
 #include <algorithm>
 #include <climits>
-#include <ctime>
 #include <random>
 
+#include "platform/clock.h"
 #include "sim/sim.h"
 
 unsigned sim_link_epoch = 0;
@@ -14,24 +14,17 @@ std::vector<sim_event> pending;  // kept sorted by time, ties in order of schedu
 
 std::mt19937& rng()
 {
-    static std::mt19937 r(static_cast<unsigned>(cfg.seed));
+    static std::mt19937 r(static_cast<unsigned>(sim_settings.seed));
     return r;
 }
 
 }  // namespace
 
-int64_t sim_now_ns()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec;
-}
-
 int64_t sim_radio_delay_ns()
 {
-    double ms = cfg.latency_ms;
-    if (cfg.jitter_ms > 0)
-        ms += std::uniform_real_distribution<double>(0.0, cfg.jitter_ms)(rng());
+    double ms = sim_settings.latency_ms;
+    if (sim_settings.jitter_ms > 0)
+        ms += std::uniform_real_distribution<double>(0.0, sim_settings.jitter_ms)(rng());
     return static_cast<int64_t>(ms * 1e6);
 }
 
@@ -56,16 +49,16 @@ void sim_run_due_events(int64_t now)
         std::copy_n(e.bytes.begin(), std::min<std::size_t>(e.bytes.size(), frame.size()), frame.begin());
         switch (e.kind) {
         case sim_event_kind::to_watch:
-            watch_receive(frame);
+            sim_watch_receive(frame);
             break;
         case sim_event_kind::to_buffer:
-            ap_buffer_reply(frame);
+            sim_ap_buffer_reply(frame);
             break;
         case sim_event_kind::to_wire:
-            ap_write_wire(e.bytes);
+            sim_ap_write_wire(e.bytes);
             break;
         case sim_event_kind::enter_sync:
-            watch_enter_sync();
+            sim_watch_enter_sync();
             break;
         }
     }

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/sysroot.h"
 #include "sim/sim.h"
@@ -36,12 +37,12 @@ pid_t start_command(char** argv, const sigset_t& blocked)
 void print_summary()
 {
     FILE* out = stderr;
-    if (!cfg.summary_path.empty() && (out = std::fopen(cfg.summary_path.c_str(), "w")) == nullptr) {
-        std::fprintf(stderr, "orv3sim: cannot write %s: %s\n", cfg.summary_path.c_str(), std::strerror(errno));
+    if (!sim_settings.summary_path.empty() && (out = std::fopen(sim_settings.summary_path.c_str(), "w")) == nullptr) {
+        std::fprintf(stderr, "orv3sim: cannot write %s: %s\n", sim_settings.summary_path.c_str(), std::strerror(errno));
         out = stderr;
     }
-    ap_summary(out);
-    watch_summary(out);
+    sim_ap_summary(out);
+    sim_watch_summary(out);
     if (out != stderr)
         std::fclose(out);
 }
@@ -77,12 +78,12 @@ int main(int argc, char** argv)
         sim_remove_device();
         return 2;
     }
-    if (!cfg.transcript_path.empty() && !transcript_open(cfg.transcript_path)) {
-        std::fprintf(stderr, "orv3sim: cannot write %s: %s\n", cfg.transcript_path.c_str(), std::strerror(errno));
+    if (!sim_settings.transcript_path.empty() && !sim_transcript_open(sim_settings.transcript_path)) {
+        std::fprintf(stderr, "orv3sim: cannot write %s: %s\n", sim_settings.transcript_path.c_str(), std::strerror(errno));
         sim_remove_device();
         return 2;
     }
-    watch_init();
+    sim_watch_init();
     // The simulated hardware must answer on time even on a loaded machine.
     plat_timer_begin_period(1);
     plat_raise_priority();
@@ -110,7 +111,7 @@ int main(int argc, char** argv)
         timespec ts{};
         timespec* timeout = nullptr;
         if (next != INT64_MAX) {
-            const int64_t left = std::max<int64_t>(0, next - sim_now_ns());
+            const int64_t left = std::max<int64_t>(0, next - plat_monotonic_ns());
             ts = {static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
             timeout = &ts;
         } else if (child > 0 && pidfd < 0) {
@@ -123,9 +124,9 @@ int main(int argc, char** argv)
             uint8_t buf[512];
             ssize_t r;
             while (sim_master_fd >= 0 && (r = read(sim_master_fd, buf, sizeof buf)) > 0)
-                ap_receive_bytes(buf, static_cast<std::size_t>(r));
+                sim_ap_receive_bytes(buf, static_cast<std::size_t>(r));
         }
-        sim_run_due_events(sim_now_ns());
+        sim_run_due_events(plat_monotonic_ns());
         if (fds[0].revents & POLLIN) {
             signalfd_siginfo si{};
             if (read(sigfd, &si, sizeof si) == sizeof si) {

@@ -8,7 +8,7 @@
 #include "orv3_version.h"
 #include "sim/sim.h"
 
-sim_config cfg;
+sim_config sim_settings;
 
 namespace {
 
@@ -22,47 +22,47 @@ struct option_row {
 };
 
 const option_row OPTIONS[] = {
-    {"port", kind::integer, &cfg.port, "N: the access point is ttyACM<N> (7)"},
-    {"description", kind::text, &cfg.description, "TEXT: the port's USB product string"},
-    {"transcript", kind::text, &cfg.transcript_path, "FILE: write every frame with time stamps"},
-    {"summary", kind::text, &cfg.summary_path, "FILE: the closing summary (standard error)"},
-    {"ap-refuse", kind::fault, &cfg.refuse, "STATUS[@CODE][:N]: reply with this status instead of 6"},
-    {"ap-silent", kind::fault, &cfg.silent, "1[@CODE][:N]: send no reply"},
-    {"ap-short", kind::fault, &cfg.short_reply, "BYTES[@CODE][:N]: send only the first BYTES reply bytes"},
-    {"ap-late", kind::fault, &cfg.late, "MS[@CODE][:N]: send the reply MS ms late"},
-    {"ap-stray", kind::fault, &cfg.stray, "BYTES[@CODE][:N]: send BYTES garbage bytes before the reply"},
-    {"ap-header", kind::fault, &cfg.header, "V[@CODE][:N]: send V as reply bytes 0 and 2"},
-    {"hangup-after", kind::integer, &cfg.hangup_after, "K: answer K frames, then vanish"},
-    {"flash-lost", kind::flag, &cfg.flash_lost, ": lose the frame with the flash store: no reply, flash unchanged"},
-    {"ap-value", kind::byte, &cfg.ap_value, "V: value byte of status and get replies (0)"},
-    {"latency", kind::number, &cfg.latency_ms, "MS: radio latency each way (1.0)"},
-    {"jitter", kind::number, &cfg.jitter_ms, "MS: added radio delay, uniform 0..MS (0)"},
-    {"seed", kind::integer, &cfg.seed, "N: seed of the jitter (1)"},
-    {"sync-delay", kind::sync_delay, &cfg.sync_delay_ms, "MS|never: watch enters sync mode MS after the link starts (0)"},
-    {"offset", kind::number, &cfg.offset_ms, "MS: watch clock ahead of the PC's local time (0)"},
-    {"drift", kind::number, &cfg.drift_ppm, "PPM: watch clock rate error (0)"},
-    {"watch-utc", kind::flag, &cfg.watch_utc, ": the watch keeps UTC, not local time"},
-    {"not-ready", kind::integer, &cfg.not_ready, "N: answer the first N clock reads CLOCK_NOT_READY"},
-    {"subsec-flag", kind::flag, &cfg.subsec_flag, ": set bit 15 of every sub-second count"},
-    {"clock-minute", kind::integer, &cfg.clock_minute, "V: every clock reading says minute V (60 on: out of range)"},
+    {"port", kind::integer, &sim_settings.port, "N: the access point is ttyACM<N> (7)"},
+    {"description", kind::text, &sim_settings.description, "TEXT: the port's USB product string"},
+    {"transcript", kind::text, &sim_settings.transcript_path, "FILE: write every frame with time stamps"},
+    {"summary", kind::text, &sim_settings.summary_path, "FILE: the closing summary (standard error)"},
+    {"ap-refuse", kind::fault, &sim_settings.refuse, "STATUS[@CODE][:N]: reply with this status instead of 6"},
+    {"ap-silent", kind::fault, &sim_settings.silent, "1[@CODE][:N]: send no reply"},
+    {"ap-short", kind::fault, &sim_settings.short_reply, "BYTES[@CODE][:N]: send only the first BYTES reply bytes"},
+    {"ap-late", kind::fault, &sim_settings.late, "MS[@CODE][:N]: send the reply MS ms late"},
+    {"ap-stray", kind::fault, &sim_settings.stray, "BYTES[@CODE][:N]: send BYTES garbage bytes before the reply"},
+    {"ap-header", kind::fault, &sim_settings.header, "V[@CODE][:N]: send V as reply bytes 0 and 2"},
+    {"hangup-after", kind::integer, &sim_settings.hangup_after, "K: answer K frames, then vanish"},
+    {"flash-lost", kind::flag, &sim_settings.flash_lost, ": lose the frame with the flash store: no reply, flash unchanged"},
+    {"ap-value", kind::byte, &sim_settings.ap_value, "V: value byte of status and get replies (0)"},
+    {"latency", kind::number, &sim_settings.latency_ms, "MS: radio latency each way (1.0)"},
+    {"jitter", kind::number, &sim_settings.jitter_ms, "MS: added radio delay, uniform 0..MS (0)"},
+    {"seed", kind::integer, &sim_settings.seed, "N: seed of the jitter (1)"},
+    {"sync-delay", kind::sync_delay, &sim_settings.sync_delay_ms, "MS|never: watch enters sync mode MS after the link starts (0)"},
+    {"offset", kind::number, &sim_settings.offset_ms, "MS: watch clock ahead of the PC's local time (0)"},
+    {"drift", kind::number, &sim_settings.drift_ppm, "PPM: watch clock rate error (0)"},
+    {"watch-utc", kind::flag, &sim_settings.watch_utc, ": the watch keeps UTC, not local time"},
+    {"not-ready", kind::integer, &sim_settings.not_ready, "N: answer the first N clock reads CLOCK_NOT_READY"},
+    {"subsec-flag", kind::flag, &sim_settings.subsec_flag, ": set bit 15 of every sub-second count"},
+    {"clock-minute", kind::integer, &sim_settings.clock_minute, "V: every clock reading says minute V (60 on: out of range)"},
     {"clock-stall", kind::stall, nullptr, "MS:K[-L],...: replies to clock reads K (to L), from 1, reach the buffer MS ms late"},
-    {"silent-after", kind::integer, &cfg.silent_after, "K: answer K commands, then fall silent"},
+    {"silent-after", kind::integer, &sim_settings.silent_after, "K: answer K commands, then fall silent"},
     {"answer-on", kind::answer, nullptr, "CODE:N: answer command CODE only from its N-th sending"},
-    {"wrong-tag", kind::integer, &cfg.wrong_tag, "K: the first K tagged replies carry a wrong tag"},
-    {"repeat-reply", kind::integer, &cfg.repeat_code, "CODE: every reply to command CODE is sent twice"},
-    {"irq-err", kind::bytes, &cfg.irq_err, "V,V,...: irq_err values, cycled"},
-    {"dst-info-max", kind::integer, &cfg.dst_info_max, "V: DST_INFO_MAX the watch reports; -1: none (-1)"},
-    {"fw-kind", kind::byte, &cfg.fw_kind, "V: firmware kind (0xCC)"},
-    {"fw-flags", kind::byte, &cfg.fw_flags, "V: firmware flags (0x10)"},
-    {"fw-version", kind::byte, &cfg.fw_version, "V: firmware version 0..15 (3)"},
-    {"fw-variant", kind::byte, &cfg.fw_variant, "V: firmware variant 0..7, bit 0 an 8 MHz clock (0)"},
-    {"fw-month", kind::byte, &cfg.fw_month, "V: firmware month 0..15, 0 = January (1)"},
-    {"fw-day", kind::byte, &cfg.fw_day, "V: firmware day 1..32 (29)"},
-    {"poke", kind::poke, &cfg.pokes, "BLOCK:OFFSET:HEX: bytes into information block BLOCK"},
-    {"stuck-field", kind::heq_field, &cfg.stuck_field, "NAME: block writes do not take this HEQ field (heq_b, ...)"},
-    {"memory-order", kind::memory_order, &cfg.memory_order, "in|reversed|shuffled: order of memory replies (in)"},
-    {"memory-repeat", kind::integer, &cfg.memory_repeat, "INDEX: answer this memory block twice"},
-    {"memory-drop", kind::integer, &cfg.memory_drop, "INDEX: never answer this memory block"},
+    {"wrong-tag", kind::integer, &sim_settings.wrong_tag, "K: the first K tagged replies carry a wrong tag"},
+    {"repeat-reply", kind::integer, &sim_settings.repeat_code, "CODE: every reply to command CODE is sent twice"},
+    {"irq-err", kind::bytes, &sim_settings.irq_err, "V,V,...: irq_err values, cycled"},
+    {"dst-info-max", kind::integer, &sim_settings.dst_info_max, "V: DST_INFO_MAX the watch reports; -1: none (-1)"},
+    {"fw-kind", kind::byte, &sim_settings.fw_kind, "V: firmware kind (0xCC)"},
+    {"fw-flags", kind::byte, &sim_settings.fw_flags, "V: firmware flags (0x10)"},
+    {"fw-version", kind::byte, &sim_settings.fw_version, "V: firmware version 0..15 (3)"},
+    {"fw-variant", kind::byte, &sim_settings.fw_variant, "V: firmware variant 0..7, bit 0 an 8 MHz clock (0)"},
+    {"fw-month", kind::byte, &sim_settings.fw_month, "V: firmware month 0..15, 0 = January (1)"},
+    {"fw-day", kind::byte, &sim_settings.fw_day, "V: firmware day 1..32 (29)"},
+    {"poke", kind::poke, &sim_settings.pokes, "BLOCK:OFFSET:HEX: bytes into information block BLOCK"},
+    {"stuck-field", kind::heq_field, &sim_settings.stuck_field, "NAME: block writes do not take this HEQ field (heq_b, ...)"},
+    {"memory-order", kind::memory_order, &sim_settings.memory_order, "in|reversed|shuffled: order of memory replies (in)"},
+    {"memory-repeat", kind::integer, &sim_settings.memory_repeat, "INDEX: answer this memory block twice"},
+    {"memory-drop", kind::integer, &sim_settings.memory_drop, "INDEX: never answer this memory block"},
 };
 
 bool parse_long(std::string_view text, long& out)
@@ -141,8 +141,8 @@ bool apply(const option_row& o, std::string_view value, bool has_value)
         const auto colon = value.find(':');
         if (colon == std::string_view::npos || !parse_long(value.substr(0, colon), n) || n < 0)
             return false;
-        cfg.clock_stall_ms = static_cast<int>(n);
-        cfg.clock_stall_reads.clear();
+        sim_settings.clock_stall_ms = static_cast<int>(n);
+        sim_settings.clock_stall_reads.clear();
         std::string_view rest = value.substr(colon + 1);
         while (!rest.empty()) {
             const std::string_view item = rest.substr(0, rest.find(','));
@@ -153,10 +153,10 @@ bool apply(const option_row& o, std::string_view value, bool has_value)
             last = first;
             if (dash != std::string_view::npos && (!parse_long(item.substr(dash + 1), last) || last < first))
                 return false;
-            cfg.clock_stall_reads.emplace_back(static_cast<int>(first), static_cast<int>(last));
+            sim_settings.clock_stall_reads.emplace_back(static_cast<int>(first), static_cast<int>(last));
             rest = item.size() < rest.size() ? rest.substr(item.size() + 1) : std::string_view{};
         }
-        return !cfg.clock_stall_reads.empty();
+        return !sim_settings.clock_stall_reads.empty();
     }
     case kind::poke: {
         const auto c1 = value.find(':');
@@ -193,8 +193,8 @@ bool apply(const option_row& o, std::string_view value, bool has_value)
         if (colon == std::string_view::npos || !parse_long(value.substr(0, colon), code) ||
             !parse_long(value.substr(colon + 1), n) || n < 1)
             return false;
-        cfg.answer_code = static_cast<int>(code);
-        cfg.answer_on = static_cast<int>(n);
+        sim_settings.answer_code = static_cast<int>(code);
+        sim_settings.answer_on = static_cast<int>(n);
         return true;
     }
     case kind::heq_field:
@@ -218,12 +218,12 @@ bool apply(const option_row& o, std::string_view value, bool has_value)
     }
     case kind::sync_delay:
         if (value == "never") {
-            cfg.sync_delay_ms = -1;
+            sim_settings.sync_delay_ms = -1;
             return true;
         }
         if (!parse_long(value, n) || n < 0)
             return false;
-        cfg.sync_delay_ms = static_cast<int>(n);
+        sim_settings.sync_delay_ms = static_cast<int>(n);
         return true;
     }
     return false;
@@ -266,7 +266,7 @@ void sim_usage(FILE* out)
 
 int sim_parse_options(int argc, char** argv)
 {
-    cfg.description = AP_DEVICE_DESCRIPTION;
+    sim_settings.description = AP_DEVICE_DESCRIPTION;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (arg == "--")

@@ -94,9 +94,9 @@ struct sim_config {
     int memory_drop = -1;    // memory block never answered
 };
 
-extern sim_config cfg;
+extern sim_config sim_settings;
 
-// options.cpp: command line into cfg; returns the index of the command after
+// options.cpp: command line into sim_settings; returns the index of the command after
 // "--" (argc when there is none), or -1 after printing an error.
 int sim_parse_options(int argc, char** argv);
 void sim_usage(FILE* out);
@@ -123,39 +123,38 @@ void sim_drop_radio_events();  // the link is gone
 extern unsigned sim_link_epoch;
 
 // transcript.cpp
-bool transcript_open(const std::string& path);
-void transcript_bytes(const char* direction, const uint8_t* bytes, std::size_t n);
-void transcript_note(const char* text);
+bool sim_transcript_open(const std::string& path);
+void sim_transcript_bytes(const char* direction, const uint8_t* bytes, std::size_t n);
+void sim_transcript_note(const char* text);
 
 // access_point.cpp
-void ap_receive_bytes(const uint8_t* bytes, std::size_t n);
-void ap_buffer_reply(const watch_reply& r);  // a watch reply lands in the sync buffer
-void ap_write_wire(const std::vector<uint8_t>& bytes);
-bool ap_link_up();
-void ap_summary(FILE* out);
+void sim_ap_receive_bytes(const uint8_t* bytes, std::size_t n);
+void sim_ap_buffer_reply(const watch_reply& r);  // a watch reply lands in the sync buffer
+void sim_ap_write_wire(const std::vector<uint8_t>& bytes);
+bool sim_ap_link_up();
+void sim_ap_summary(FILE* out);
 
 // watch.cpp
-void watch_init();
-void watch_link_started();
-void watch_enter_sync();
-void watch_receive(const watch_command& cmd);  // a command arrives over the radio
-void watch_send(const watch_reply& r, int64_t held_ns = 0);  // a reply leaves over the radio, held this long first
-void watch_summary(FILE* out);
-extern std::array<watch_reply, INFO_BLOCKS> watch_blocks;
+void sim_watch_init();
+void sim_watch_link_started();
+void sim_watch_enter_sync();
+void sim_watch_receive(const watch_command& cmd);  // a command arrives over the radio
+void sim_watch_send(const watch_reply& r, int64_t held_ns = 0);  // a reply leaves over the radio, held this long first
+void sim_watch_summary(FILE* out);
+extern std::array<watch_reply, INFO_BLOCKS> sim_watch_blocks;
 
 // watch_memory.cpp: the flash copy of the HEQ parameters, the configuration memory.
-void watch_flash_init();     // the flash holds the HEQ fields the watch starts with
-void watch_flash_store();    // the current HEQ fields become the flash copy
-void watch_flash_restore();  // the HEQ fields come back from the flash copy
-void watch_memory_request(const watch_command& cmd);  // one reply per requested block
-void watch_memory_summary(FILE* out);
+void sim_watch_flash_init();     // the flash holds the HEQ fields the watch starts with
+void sim_watch_flash_store();    // the current HEQ fields become the flash copy
+void sim_watch_flash_restore();  // the HEQ fields come back from the flash copy
+void sim_watch_memory_request(const watch_command& cmd);  // one reply per requested block
+void sim_watch_memory_summary(FILE* out);
 
 // watch_clock.cpp: the watch's clock against the PC's.
-void watch_clock_init();
-void watch_clock_reply(watch_reply& r);            // a clock reading, now
-void watch_clock_set(const watch_command& cmd);    // a time command, now
-void watch_clock_summary(FILE* out);
+void sim_watch_clock_init();
+void sim_watch_clock_reply(watch_reply& r);          // a clock reading, now
+void sim_watch_clock_set(const watch_command& cmd);  // a time command, now
+void sim_watch_clock_summary(FILE* out);
 
-// Radio and scheduling helpers.
-int64_t sim_now_ns();            // monotonic
-int64_t sim_radio_delay_ns();    // one way, with jitter
+// Radio delay, one way, with jitter (monotonic time is plat_monotonic_ns).
+int64_t sim_radio_delay_ns();

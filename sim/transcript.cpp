@@ -1,22 +1,23 @@
 // Transcript: one line per frame, "<seconds since start> <direction> <hex bytes>".
 // Directions: pc>ap, ap>pc, ap>watch, watch>ap; notes are "<seconds> note <text>".
+#include "platform/clock.h"
 #include "sim/sim.h"
 
 namespace {
 FILE* out = nullptr;
 int64_t start_ns = 0;
 
-void stamp() { std::fprintf(out, "%.6f ", static_cast<double>(sim_now_ns() - start_ns) / 1e9); }
+void stamp() { std::fprintf(out, "%.6f ", static_cast<double>(plat_monotonic_ns() - start_ns) / 1e9); }
 }  // namespace
 
-bool transcript_open(const std::string& path)
+bool sim_transcript_open(const std::string& path)
 {
-    start_ns = sim_now_ns();
+    start_ns = plat_monotonic_ns();
     out = std::fopen(path.c_str(), "w");
     return out != nullptr;
 }
 
-void transcript_bytes(const char* direction, const uint8_t* bytes, std::size_t n)
+void sim_transcript_bytes(const char* direction, const uint8_t* bytes, std::size_t n)
 {
     if (out == nullptr)
         return;
@@ -28,7 +29,7 @@ void transcript_bytes(const char* direction, const uint8_t* bytes, std::size_t n
     std::fflush(out);
 }
 
-void transcript_note(const char* text)
+void sim_transcript_note(const char* text)
 {
     if (out == nullptr)
         return;

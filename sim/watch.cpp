@@ -5,9 +5,10 @@
 #include <cstring>
 #include <map>
 
+#include "platform/clock.h"
 #include "sim/sim.h"
 
-std::array<watch_reply, INFO_BLOCKS> watch_blocks{};
+std::array<watch_reply, INFO_BLOCKS> sim_watch_blocks{};
 
 namespace {
 
@@ -52,69 +53,69 @@ constexpr writable_field WRITABLE[] = {
 void default_blocks()
 {
     for (int n = 0; n < INFO_BLOCKS; ++n) {
-        watch_blocks[n].fill(0);
-        watch_blocks[n][POS_CODE] = BLOCK_READ_CMD[n];
-        watch_blocks[n][POS_TAG] = BLOCK_TAG[n];
+        sim_watch_blocks[n].fill(0);
+        sim_watch_blocks[n][POS_CODE] = BLOCK_READ_CMD[n];
+        sim_watch_blocks[n][POS_TAG] = BLOCK_TAG[n];
     }
-    uint8_t* b = watch_blocks[0].data();
-    b[1] = 0x05;
-    b[2] = 0x12, b[3] = 0x34, b[4] = 0x56, b[5] = 0x78;
+    uint8_t* b = sim_watch_blocks[0].data();
+    b[EXTRA0_POS_PRINTED_S8] = 0x05;
+    put_u32(b, EXTRA0_POS_PRINTED_HEX, 0x78563412);  // 12 34 56 78
     put_u16(b, EXTRA0_POS_TEMPOFF, 3);
 
-    b = watch_blocks[1].data();
+    b = sim_watch_blocks[1].data();
     put_u16(b, EXTRA1_POS_HEQ_TEMP_OFFSET, 250);
     put_u32(b, EXTRA1_POS_HEQ_A, static_cast<uint32_t>(-1234));
     put_u32(b, EXTRA1_POS_HEQ_B, 5678);
     put_u32(b, EXTRA1_POS_HEQ_C, static_cast<uint32_t>(-91011));
     b[EXTRA1_POS_INHIBITION] = static_cast<uint8_t>(-3);
 
-    b = watch_blocks[2].data();
+    b = sim_watch_blocks[2].data();
     b[EXTRA2_POS_ZONE_OFFSET] = 4;
     b[EXTRA2_POS_ZONE_INDEX] = 21;
     b[EXTRA2_POS_DST_MODE] = 1;
-    put_u32(b, 4, 100000);
-    put_u32(b, 8, 200000);
+    put_u32(b, EXTRA2_POS_PRINTED_U32, 100000);
+    put_u32(b, EXTRA2_POS_PRINTED_U32 + 4, 200000);
     put_u16(b, EXTRA2_POS_T2_B, static_cast<uint16_t>(-12));
     put_u16(b, EXTRA2_POS_T2_A5, 34);
     b[EXTRA2_POS_TC_FLAGS] = 128;
 
-    b = watch_blocks[3].data();
-    b[1] = 7;
-    put_u16(b, 2, 0x1234);
-    put_u32(b, 4, 123456);
-    put_u32(b, 8, static_cast<uint32_t>(-654321));
-    b[EXTRA3_POS_FW_KIND] = cfg.fw_kind;
-    b[EXTRA3_POS_FW_FLAGS] = cfg.fw_flags;
-    b[EXTRA3_POS_FW_VERSION_MONTH] = static_cast<uint8_t>(cfg.fw_version << 4 | (cfg.fw_month & 0x0F));
-    b[EXTRA3_POS_FW_DAY_VARIANT] = static_cast<uint8_t>((cfg.fw_day - 1) << 3 | (cfg.fw_variant & 0x07));
-    b[16] = 0x42;
+    b = sim_watch_blocks[3].data();
+    b[EXTRA3_POS_PRINTED_U8] = 7;
+    put_u16(b, EXTRA3_POS_PRINTED_HEX16, 0x1234);
+    put_u32(b, EXTRA3_POS_PRINTED_S32, 123456);
+    put_u32(b, EXTRA3_POS_PRINTED_S32 + 4, static_cast<uint32_t>(-654321));
+    b[EXTRA3_POS_FW_KIND] = sim_settings.fw_kind;
+    b[EXTRA3_POS_FW_FLAGS] = sim_settings.fw_flags;
+    b[EXTRA3_POS_FW_VERSION_MONTH] = static_cast<uint8_t>(sim_settings.fw_version << 4 | (sim_settings.fw_month & 0x0F));
+    b[EXTRA3_POS_FW_DAY_VARIANT] = static_cast<uint8_t>((sim_settings.fw_day - 1) << 3 | (sim_settings.fw_variant & 0x07));
+    b[EXTRA3_POS_PRINTED_HEX] = 0x42;
 
-    b = watch_blocks[4].data();
-    b[1] = 0x21;
-    put_u16(b, 2, 10);
-    put_u16(b, 4, static_cast<uint16_t>(-20));
-    put_u16(b, 6, 30);
-    put_u16(b, 8, static_cast<uint16_t>(-40));
+    b = sim_watch_blocks[4].data();
+    b[EXTRA4_POS_PRINTED_HEX] = 0x21;
+    put_u16(b, EXTRA4_POS_PRINTED_S16, 10);
+    put_u16(b, EXTRA4_POS_PRINTED_S16 + 2, static_cast<uint16_t>(-20));
+    put_u16(b, EXTRA4_POS_PRINTED_S16 + 4, 30);
+    put_u16(b, EXTRA4_POS_PRINTED_S16 + 6, static_cast<uint16_t>(-40));
     put_u16(b, EXTRA4_POS_A_OFF, 1000);
     put_u16(b, EXTRA4_POS_A_DAY, static_cast<uint16_t>(-5));
-    b[14] = 0xFE, b[15] = 0xFF, b[16] = 0xFF;  // -2 as 24 bits
+    put_le(b, EXTRA4_POS_S24, 3, static_cast<uint32_t>(-2));
 
-    for (const sim_poke& p : cfg.pokes)
-        std::copy(p.bytes.begin(), p.bytes.end(), watch_blocks[p.block].begin() + p.offset);
+    for (const sim_poke& p : sim_settings.pokes)
+        std::copy(p.bytes.begin(), p.bytes.end(), sim_watch_blocks[p.block].begin() + p.offset);
 }
 
 void send_block(int n, uint8_t code)
 {
-    watch_reply r = watch_blocks[n];
+    watch_reply r = sim_watch_blocks[n];
     r[POS_CODE] = code;
-    watch_send(r);
+    sim_watch_send(r);
 }
 
 bool is_stuck(const writable_field& f)
 {
-    if (cfg.stuck_field < 0)
+    if (sim_settings.stuck_field < 0)
         return false;
-    const heq_field& h = HEQ_FIELDS[static_cast<std::size_t>(cfg.stuck_field)];
+    const heq_field& h = HEQ_FIELDS[static_cast<std::size_t>(sim_settings.stuck_field)];
     return f.block == h.block && f.pos == h.pos;
 }
 
@@ -123,7 +124,7 @@ void write_block(int n, const watch_command& cmd)
     const uint8_t mask = cmd[POS_SELECT_MASK];
     for (const writable_field& f : WRITABLE)
         if (f.block == n && (mask & f.bit) && !is_stuck(f))
-            std::copy_n(cmd.begin() + f.pos, f.size, watch_blocks[n].begin() + f.pos);
+            std::copy_n(cmd.begin() + f.pos, f.size, sim_watch_blocks[n].begin() + f.pos);
 }
 
 void extra3_action(const watch_command& cmd)
@@ -131,43 +132,43 @@ void extra3_action(const watch_command& cmd)
     if (!(cmd[POS_SELECT_MASK] & SELECT_EXTRA3))
         return;
     if (cmd[EXTRA3_POS_ACTION] == ACTION_STORE_FLASH) {
-        watch_flash_store();
+        sim_watch_flash_store();
     } else if (cmd[EXTRA3_POS_ACTION] == ACTION_RESET) {
         ++resets;
-        restarting_until = sim_now_ns() + WATCH_RESTART_NS;
-        watch_flash_restore();
-        transcript_note("watch resets");
+        restarting_until = plat_monotonic_ns() + WATCH_RESTART_NS;
+        sim_watch_flash_restore();
+        sim_transcript_note("watch resets");
     }
 }
 
 }  // namespace
 
-void watch_init()
+void sim_watch_init()
 {
     default_blocks();
-    watch_flash_init();
-    wrong_tags_left = cfg.wrong_tag;
-    watch_clock_init();
+    sim_watch_flash_init();
+    wrong_tags_left = sim_settings.wrong_tag;
+    sim_watch_clock_init();
 }
 
-void watch_link_started()
+void sim_watch_link_started()
 {
-    if (cfg.sync_delay_ms < 0)
+    if (sim_settings.sync_delay_ms < 0)
         return;
     sim_event e;
-    e.at = sim_now_ns() + int64_t{cfg.sync_delay_ms} * 1000000;
+    e.at = plat_monotonic_ns() + int64_t{sim_settings.sync_delay_ms} * 1000000;
     e.kind = sim_event_kind::enter_sync;
     e.epoch = sim_link_epoch;
     sim_schedule(std::move(e));
 }
 
-void watch_enter_sync()
+void sim_watch_enter_sync()
 {
     in_sync = true;
-    transcript_note("watch enters sync mode");
+    sim_transcript_note("watch enters sync mode");
 }
 
-void watch_send(const watch_reply& r, int64_t held_ns)
+void sim_watch_send(const watch_reply& r, int64_t held_ns)
 {
     watch_reply out = r;
     // Clock and memory replies carry data in byte 18, not a tag.
@@ -177,10 +178,10 @@ void watch_send(const watch_reply& r, int64_t held_ns)
         out[POS_TAG] ^= 0x01;
     }
     // A repeated reply stays in the sync buffer after the first is read.
-    const int copies = out[POS_CODE] == cfg.repeat_code ? 2 : 1;
+    const int copies = out[POS_CODE] == sim_settings.repeat_code ? 2 : 1;
     for (int i = 0; i < copies; ++i) {
         sim_event e;
-        e.at = sim_now_ns() + held_ns + sim_radio_delay_ns();
+        e.at = plat_monotonic_ns() + held_ns + sim_radio_delay_ns();
         e.kind = sim_event_kind::to_buffer;
         e.epoch = sim_link_epoch;
         e.bytes.assign(out.begin(), out.end());
@@ -188,27 +189,27 @@ void watch_send(const watch_reply& r, int64_t held_ns)
     }
 }
 
-void watch_receive(const watch_command& cmd)
+void sim_watch_receive(const watch_command& cmd)
 {
-    transcript_bytes("ap>watch", cmd.data(), cmd.size());
-    if (!in_sync || sim_now_ns() < restarting_until)
+    sim_transcript_bytes("ap>watch", cmd.data(), cmd.size());
+    if (!in_sync || plat_monotonic_ns() < restarting_until)
         return;
     ++commands;
-    if (cfg.silent_after >= 0 && commands > cfg.silent_after)
+    if (sim_settings.silent_after >= 0 && commands > sim_settings.silent_after)
         return;
     const uint8_t code = cmd[POS_CODE];
-    if (code == cfg.answer_code && ++sendings[code] < cfg.answer_on)
+    if (code == sim_settings.answer_code && ++sendings[code] < sim_settings.answer_on)
         return;
 
     switch (code) {
     case CMD_READ_CLOCK: {
         watch_reply r{};
         r[POS_CODE] = code;
-        watch_clock_reply(r);
+        sim_watch_clock_reply(r);
         ++clock_reads;
-        const bool stalled = std::any_of(cfg.clock_stall_reads.begin(), cfg.clock_stall_reads.end(),
+        const bool stalled = std::any_of(sim_settings.clock_stall_reads.begin(), sim_settings.clock_stall_reads.end(),
                                          [](const auto& k) { return clock_reads >= k.first && clock_reads <= k.second; });
-        watch_send(r, stalled ? int64_t{cfg.clock_stall_ms} * 1000000 : 0);
+        sim_watch_send(r, stalled ? int64_t{sim_settings.clock_stall_ms} * 1000000 : 0);
         break;
     }
     case CMD_READ_EXTRA0:
@@ -221,7 +222,7 @@ void watch_receive(const watch_command& cmd)
     case CMD_WRITE_EXTRA0:
         write_block(0, cmd);
         if (cmd[POS_SELECT_MASK] & SELECT_TIME) {
-            watch_clock_set(cmd);
+            sim_watch_clock_set(cmd);
             send_block(0, code);
         }
         break;
@@ -247,42 +248,42 @@ void watch_receive(const watch_command& cmd)
         watch_reply r{};
         r[POS_CODE] = code;
         r[POS_TAG] = TAG_DST;
-        if (cfg.dst_info_max >= 0) {
+        if (sim_settings.dst_info_max >= 0) {
             r[POS_SELECT_MASK] = DST_REPLY_HAS_INFO_MAX;
-            r[DST_REPLY_POS_INFO_MAX] = static_cast<uint8_t>(cfg.dst_info_max);
+            r[DST_REPLY_POS_INFO_MAX] = static_cast<uint8_t>(sim_settings.dst_info_max);
         }
-        watch_send(r);
+        sim_watch_send(r);
         break;
     }
     case CMD_READ_MEMORY:
-        watch_memory_request(cmd);
+        sim_watch_memory_request(cmd);
         break;
     case CMD_EXIT_SYNC:
         in_sync = false;
-        transcript_note("watch leaves sync mode");
+        sim_transcript_note("watch leaves sync mode");
         break;
     default:
         break;
     }
 }
 
-void watch_summary(FILE* out)
+void sim_watch_summary(FILE* out)
 {
     std::fprintf(out, "orv3sim: watch commands in sync mode: %d%s\n", commands,
                  in_sync ? " (still in sync mode)" : "");
-    watch_clock_summary(out);
-    const watch_reply& e2 = watch_blocks[2];
+    sim_watch_clock_summary(out);
+    const watch_reply& e2 = sim_watch_blocks[2];
     std::fprintf(out, "orv3sim: zone offset %d, zone index %d, dst mode %d",
                  static_cast<int8_t>(e2[EXTRA2_POS_ZONE_OFFSET]), static_cast<int8_t>(e2[EXTRA2_POS_ZONE_INDEX]),
                  static_cast<int8_t>(e2[EXTRA2_POS_DST_MODE]));
     if (dst_rules_set)
         std::fprintf(out, ", dst rules start 0x%04x end 0x%04x", dst_start_rule, dst_end_rule);
     std::fprintf(out, "\n");
-    watch_memory_summary(out);
+    sim_watch_memory_summary(out);
     std::fprintf(out, "orv3sim: watch resets: %d\n", resets);
     for (int n = 0; n < INFO_BLOCKS; ++n) {
         std::fprintf(out, "orv3sim: extra%d", n);
-        for (uint8_t b : watch_blocks[n])
+        for (uint8_t b : sim_watch_blocks[n])
             std::fprintf(out, " %02x", b);
         std::fprintf(out, "\n");
     }

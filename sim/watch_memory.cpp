@@ -17,7 +17,7 @@ uint8_t memory_byte(uint32_t a) { return static_cast<uint8_t>(a ^ (a >> 8)); }
 
 std::mt19937& shuffle_rng()
 {
-    static std::mt19937 r(static_cast<unsigned>(cfg.seed));
+    static std::mt19937 r(static_cast<unsigned>(sim_settings.seed));
     return r;
 }
 
@@ -29,7 +29,7 @@ void copy_heq_fields(const std::array<watch_reply, INFO_BLOCKS>& from, std::arra
 
 int64_t field_value(const heq_field& f)
 {
-    const uint32_t raw = get_le(watch_blocks[f.block].data(), f.pos, f.size);
+    const uint32_t raw = get_le(sim_watch_blocks[f.block].data(), f.pos, f.size);
     const int bits = 8 * f.size;
     int64_t v = raw;
     if (f.is_signed && (raw >> (bits - 1) & 1))
@@ -39,31 +39,31 @@ int64_t field_value(const heq_field& f)
 
 }  // namespace
 
-void watch_flash_init() { copy_heq_fields(watch_blocks, flash); }
+void sim_watch_flash_init() { copy_heq_fields(sim_watch_blocks, flash); }
 
-void watch_flash_store()
+void sim_watch_flash_store()
 {
-    copy_heq_fields(watch_blocks, flash);
+    copy_heq_fields(sim_watch_blocks, flash);
     ++flash_stores;
-    transcript_note("watch stores its HEQ parameters in flash");
+    sim_transcript_note("watch stores its HEQ parameters in flash");
 }
 
-void watch_flash_restore() { copy_heq_fields(flash, watch_blocks); }
+void sim_watch_flash_restore() { copy_heq_fields(flash, sim_watch_blocks); }
 
-void watch_memory_request(const watch_command& cmd)
+void sim_watch_memory_request(const watch_command& cmd)
 {
     std::vector<uint16_t> blocks;
     for (int k = 0; k < MEMORY_BLOCKS_PER_REQUEST; ++k) {
         const uint16_t index = get_be16(cmd.data(), MEMORY_POS_INDICES + 2 * k);
-        if (index == cfg.memory_drop)
+        if (index == sim_settings.memory_drop)
             continue;
         blocks.push_back(index);
-        if (index == cfg.memory_repeat)
+        if (index == sim_settings.memory_repeat)
             blocks.push_back(index);
     }
-    if (cfg.memory_order == sim_memory_order::reversed)
+    if (sim_settings.memory_order == sim_memory_order::reversed)
         std::reverse(blocks.begin(), blocks.end());
-    else if (cfg.memory_order == sim_memory_order::shuffled)
+    else if (sim_settings.memory_order == sim_memory_order::shuffled)
         std::shuffle(blocks.begin(), blocks.end(), shuffle_rng());
     for (uint16_t index : blocks) {
         watch_reply r{};
@@ -72,11 +72,11 @@ void watch_memory_request(const watch_command& cmd)
         for (int k = 0; k < MEMORY_BLOCK_SIZE; ++k)
             r[static_cast<std::size_t>(MEMORY_REPLY_POS_DATA + k)] =
                 memory_byte(uint32_t{index} * MEMORY_BLOCK_SIZE + static_cast<uint32_t>(k));
-        watch_send(r);
+        sim_watch_send(r);
     }
 }
 
-void watch_memory_summary(FILE* out)
+void sim_watch_memory_summary(FILE* out)
 {
     std::fprintf(out, "orv3sim: heq fields:");
     for (const heq_field& f : HEQ_FIELDS)

@@ -1,5 +1,5 @@
 // The time-zone catalogue over the selected zone source.
-#include "timezones/catalogue.h"
+#include "timezones/catalogue_internal.h"
 
 #include <algorithm>
 #include <array>
@@ -27,7 +27,6 @@ constexpr char VALUE_MAP_ID[] = "MapID";
 constexpr char VALUE_TZI[] = "TZI";
 constexpr char VALUE_DISPLAY[] = "Display";
 constexpr char DISPLAY_MARK[] = "(GMT";
-constexpr int SELECTOR_DAYLIGHT = 2;
 // Digits past this add nothing to an offset: a display name cannot overflow it.
 constexpr int MAX_OFFSET_NUMBER = 100000;
 
@@ -268,14 +267,14 @@ bool TzGetZoneName(int selector, int index, std::span<char16_t> out)
     const TzZoneRecord* rec = zone_at(index);
     if (rec == nullptr)
         return false;
-    copy_text(text_view(selector == SELECTOR_DAYLIGHT ? rec->daylight_name : rec->standard_name),
+    copy_text(text_view(selector == TZ_DAYLIGHT_NAME ? rec->daylight_name : rec->standard_name),
               out);
     return true;
 }
 
 bool TzGetStandardName(int index, std::span<char16_t> out)
 {
-    return TzGetZoneName(0, index, out);
+    return TzGetZoneName(TZ_STANDARD_NAME, index, out);
 }
 
 bool TzGetStandardNameByKey(std::string_view key_name, std::span<char16_t> out)

@@ -24,33 +24,13 @@ static_assert(sizeof(TzRules) == 44);
 
 inline constexpr std::size_t TZ_NAME_SIZE = 256;      // key and display name, bytes
 inline constexpr std::size_t TZ_WIDE_NAME_UNITS = 128;  // standard and daylight name
-inline constexpr std::size_t TZ_MAP_ID_SIZE = 64;
-
-struct TzZoneRecord {
-    char key_name[TZ_NAME_SIZE];
-    char display_name[TZ_NAME_SIZE];
-    char16_t standard_name[TZ_WIDE_NAME_UNITS];
-    char16_t daylight_name[TZ_WIDE_NAME_UNITS];
-    char map_id[TZ_MAP_ID_SIZE];
-    TzRules rules;
-};
-
-struct TzCatalogue {
-    TzZoneRecord* zones;  // count records in catalogue order
-    int count;            // 0: not built
-};
-
-inline constexpr int TZ_INITIAL_ROOM = 100;  // records reserved at the start
-inline constexpr int TZ_ROOM_STEP = 10;      // records added when full
-inline constexpr int TZ_MAX_ZONES = 1000;
-inline constexpr int TZ_MAX_FAILURES = 100;  // the walk ends at this failure
-inline constexpr std::size_t TZ_READ_BUFFER_SIZE = 16000;
-// Offset of a display name without "(GMT": before every other zone.
+// TzGetZoneName's selectors; any value but TZ_DAYLIGHT_NAME gives the standard name.
+inline constexpr int TZ_STANDARD_NAME = 0;
+inline constexpr int TZ_DAYLIGHT_NAME = 2;
+// TzDisplayOffset of a display name without "(GMT": before every other zone.
 inline constexpr int TZ_NO_DISPLAY_OFFSET = -6000;
-// Display name of a zone without "Display": sign, hours and minutes east of
-// GMT from Bias, then the key name.
-inline constexpr char TZ_DISPLAY_FORMAT[] = "(GMT%c%2.2d:%2.2d) %s";
-inline constexpr char TZ_DYNAMIC_DST_KEY[] = "Dynamic DST";
+// The catalogue holds at most this many zones.
+inline constexpr int TZ_MAX_ZONES = 1000;
 
 // Builds the catalogue afresh from the zone source; false, catalogue empty,
 // when the root cannot be opened, no room is had, or no zone came before the
@@ -69,7 +49,7 @@ int TzFindByStandardName(std::u16string_view name);
 bool TzGetKeyName(int index, std::span<char> out);
 // Copies zone index's display name into out; false for a bad index.
 bool TzGetDisplayName(int index, std::span<char> out);
-// Copies the daylight name (selector 2) or else the standard name of zone index.
+// Copies the daylight name (TZ_DAYLIGHT_NAME) or else the standard name of zone index.
 bool TzGetZoneName(int selector, int index, std::span<char16_t> out);
 // Copies the standard name of zone index; false for a bad index.
 bool TzGetStandardName(int index, std::span<char16_t> out);
@@ -87,11 +67,5 @@ int TzPrintZones(std::FILE* stream);
 // GMT offset in minutes of a display name "...(GMT+hh:mm)...", 0 for "(GMT)",
 // TZ_NO_DISPLAY_OFFSET without "(GMT".
 int TzDisplayOffset(std::string_view display_name);
-// Reads value name of key through the 16000-byte scratch buffer into dest of
-// capacity *size. A text value too long is cut to *size - 1 bytes and
-// terminated; any other value too long fills dest and reports its true size
-// in *size. Source errors come back unchanged with *size untouched.
-long TzReadValue(TzKey key, const char* name, uint32_t* type, void* dest, uint32_t* size);
-
 // The rules of a zone record in TZI layout.
 TzRules TzRulesOf(const TIME_ZONE_INFORMATION& tzi);

@@ -98,14 +98,6 @@ constexpr auto TABLE_2 = make_table<2>();
 constexpr auto TABLE_3 = make_table<3>();
 static_assert(TABLE_1.size() == 30 && TABLE_2.size() == 43 && TABLE_3.size() == 44);
 
-constexpr char to_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equal_ignoring_case(std::string_view a, std::string_view b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return to_lower(x) == to_lower(y); });
-}
-
 // The watch takes no daylight start at this hour; it is sent an hour earlier.
 constexpr uint16_t LATE_START_HOUR = 23;
 

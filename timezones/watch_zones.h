@@ -19,6 +19,11 @@ struct TzWatchZone {
 };
 
 inline constexpr int8_t TZ_NO_DST_RULE = -2;
+// Zone table types: one DST rule for the watch; a DST rule per zone; that and
+// the watch takes a zone's DST dates (CMD_WRITE_DST) besides.
+inline constexpr int TZ_TABLE_PLAIN = 1;
+inline constexpr int TZ_TABLE_ZONE_RULES = 2;
+inline constexpr int TZ_TABLE_DST_DATES = 3;
 // TzFindWatchZoneByName, TzMatchWatchZoneByRules: no such row.
 inline constexpr int TZ_NO_ROW = -1;
 // TzMatchWatchZone: no watch zone fits the PC's zone.

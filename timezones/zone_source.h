@@ -21,15 +21,6 @@ inline constexpr uint32_t TZ_REG_BINARY = 3;
 inline constexpr uint32_t TZ_REG_DWORD = 4;
 inline constexpr uint32_t TZ_REG_MULTI_SZ = 7;
 
-// Capacity of a subkey name, terminator included.
-inline constexpr uint32_t TZ_KEY_NAME_SIZE = 256;
-
-// The registry source's root: "SOFTWARE\Microsoft\WINDOWS NT\CurrentVersion\Time Zones"
-// under HKEY_LOCAL_MACHINE on the NT family, without " NT" on the older one.
-inline constexpr char TZ_REGISTRY_ROOT_FORMAT[] =
-    "SOFTWARE\\Microsoft\\WINDOWS%s\\CurrentVersion\\Time Zones";
-inline constexpr char TZ_REGISTRY_NT_FAMILY[] = " NT";
-
 struct TzZoneSource {
     // Opens the source's root key (the time-zone database) for reading.
     long (*open_root)(TzKey* root);

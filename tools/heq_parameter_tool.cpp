@@ -79,12 +79,10 @@ watch_command heq_frame(uint8_t code, int fields_block, const heq_params& p, uin
 // the read code. True when the block's fields read back as written.
 bool write_and_check(const block_write& row, const heq_params& hqi, uint16_t& status)
 {
-    watch_command frame = heq_frame(BLOCK_WRITE_CMD[row.block], row.block, hqi, row.select, BLOCK_TAG[row.block]);
-    QX_SYNC_SendCommand(frame.data());
-    plat_sleep_ms(HEQ_WRITE_SETTLE_MS);
-    frame[POS_CODE] = BLOCK_READ_CMD[row.block];
+    const watch_command write = heq_frame(BLOCK_WRITE_CMD[row.block], row.block, hqi, row.select, BLOCK_TAG[row.block]);
+    const watch_command read_back = send_block_write(write, BLOCK_READ_CMD[row.block], HEQ_WRITE_SETTLE_MS);
     watch_reply readback{};
-    const bool answered = send_and_fetch(status, frame, readback, POLL_SLOW);
+    const bool answered = send_and_fetch(status, read_back, readback, POLL_SLOW);
     std::fputs(row.mark, stderr);
     // No read-back fails too: its zeros must not pass for written zeros.
     heq_params got = hqi;

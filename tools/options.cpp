@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/text.h"
+
 int32_t opt_tzoff = 0;
 bool opt_tzoff_set = false;
 int32_t opt_tempoff = 0;
@@ -16,7 +18,6 @@ namespace {
 
 constexpr int32_t TZOFF_LIMIT_MIN = 1440;  // minutes either side of UTC
 constexpr int32_t MINUTES_PER_QUARTER = 15;
-constexpr int32_t DST_AUTOMATIC = -1;
 
 bool tzoff_handler(const char* value)
 {
@@ -46,17 +47,6 @@ bool tz_handler(const char* value)
     return false;
 }
 
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Letter case of ASCII only, whatever the locale: the prefixes are ASCII.
-bool has_prefix_ignoring_case(const char* text, const char* prefix)
-{
-    for (; *prefix != '\0'; ++text, ++prefix)
-        if (ascii_lower(*text) != ascii_lower(*prefix))
-            return false;
-    return true;
-}
-
 bool dst_handler(const char* value)
 {
     if (!read_decimal(value, opt_dst))
@@ -80,7 +70,7 @@ namespace {
 const option_row* matching_row(const char* arg)
 {
     for (const option_row& row : option_table)
-        if (has_prefix_ignoring_case(arg, row.prefix))
+        if (starts_with_ignoring_case(arg, row.prefix))
             return &row;
     return nullptr;
 }

@@ -11,7 +11,12 @@ extern int32_t opt_tempoff;
 extern bool opt_tempoff_set;
 extern int32_t opt_tz;  // watch zone index, -1 none
 extern bool opt_tz_set;
-extern int32_t opt_dst;  // -1 automatic
+extern int32_t opt_dst;  // a DST mode below; other values send none
+
+// DST modes of "dst=": from the PC's zone, standard time, daylight time.
+inline constexpr int32_t DST_AUTOMATIC = -1;
+inline constexpr int32_t DST_STANDARD = 0;
+inline constexpr int32_t DST_DAYLIGHT = 1;
 
 // A prefix matched without regard to case, and the handler of the text
 // after it; only "tempoff=" can answer true. A value read outside min..max

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "aplink/ap_commands.h"
-#include "aplink/qx_internal.h"
 #include "platform/sleep.h"
 #include "tools/console.h"
 #include "tools/options.h"
@@ -46,10 +45,10 @@ int tempoff_mode()
     bool wrote = false;
     int code = TOOL_DONE;
     plat_tone(1000, TONE_MS);
-    if (sync_exchange(status, make_command(CMD_READ_EXTRA0), d2, READ_RETRIES, TAG_EXTRA0) && status == AP_SYNC_REPLY_WAITING) {
+    if (exchange_done(status, make_command(CMD_READ_EXTRA0), d2, READ_RETRIES, TAG_EXTRA0)) {
         std::fputs("0", stderr);
         plat_tone(3000, TONE_MS);
-        if (sync_exchange(status, make_command(CMD_READ_EXTRA2), d3, READ_RETRIES, TAG_EXTRA2) && status == AP_SYNC_REPLY_WAITING) {
+        if (exchange_done(status, make_command(CMD_READ_EXTRA2), d3, READ_RETRIES, TAG_EXTRA2)) {
             std::fputs("2", stderr);
             std::fputs("\n", stdout);
             done = true;
@@ -59,11 +58,9 @@ int tempoff_mode()
                 put_u16(write.data(), EXTRA0_POS_TEMPOFF, static_cast<uint16_t>(opt_tempoff));
                 write[POS_SELECT_MASK] = SELECT_TEMPOFF;
                 write[POS_TAG] = TAG_EXTRA0;
-                wrote = QX_SYNC_SendCommand(write.data());
-                plat_sleep_ms(WRITE_SETTLE_MS);
-                // The read-back carries the written payload.
-                write[POS_CODE] = CMD_READ_EXTRA0;
-                done = sync_exchange(status, write, d2, READ_RETRIES, TAG_EXTRA0) && status == AP_SYNC_REPLY_WAITING;
+                const watch_command read_back = send_block_write(write, CMD_READ_EXTRA0, WRITE_SETTLE_MS);
+                wrote = true;
+                done = exchange_done(status, read_back, d2, READ_RETRIES, TAG_EXTRA0);
                 if (done) {
                     std::printf("CURRENT tempoff=%d\n", tempoff_of(d2));
                     if (tempoff_of(d2) != static_cast<int16_t>(opt_tempoff)) {

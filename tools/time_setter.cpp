@@ -26,6 +26,7 @@ constexpr int32_t MS_LAST = 999;
 constexpr int STDNAME_SIZE = 256;
 constexpr int32_t DST_FROM_RULES = 8;  // sent as 6: take the CMD_WRITE_DST rules
 constexpr int32_t DST_MODE_BIAS = 2;   // the mode byte is opt_dst - 2
+constexpr int32_t MINUTES_PER_QUARTER_HOUR = 15;
 
 const char* const STEP_MESSAGES[SETTER_STEPS] = {"second step\n", "third step\n", "DONE!\n"};
 // What an interrupted run left undone, by what it had sent.
@@ -51,79 +52,109 @@ void set_time(int32_t correction, int64_t average_delay, uint16_t& status)
     std::fputs("1", stderr);
 }
 
-// The zone index, offset and DST mode that fit the PC's zone, and the DST
-// rules where the watch takes them.
-void send_zone_settings(const firmware_id& fw, uint16_t& status)
-{
-    const int t = zone_table_type(fw);
-    watch_command zone = make_command(CMD_WRITE_EXTRA2);
-    zone[POS_TAG] = TAG_EXTRA2;
+// The zone command as it is gathered: its frame, select bits, the watch zone
+// index and the DST rule words for CMD_WRITE_DST.
+struct zone_settings {
+    watch_command frame;
     uint8_t select = 0;
+    int index = TZ_NO_ROW;  // a row, or TZ_NO_ROW (sent as 0xFF)
     uint16_t start_rule = 0;
     uint16_t end_rule = 0;
-    TIME_ZONE_INFORMATION tzi{};
+};
 
-    if (opt_dst >= -1 && opt_dst <= 1) {
-        if (opt_dst == -1) {
-            const uint32_t id = plat_get_time_zone_information(tzi);
-            if (t >= 3 && tzi.StandardDate.wMonth != 0 && tzi.DaylightDate.wMonth != 0) {
-                opt_dst = DST_FROM_RULES;
-                start_rule = TzEncodeDstRule(tzi.DaylightDate, true);
-                end_rule = TzEncodeDstRule(tzi.StandardDate, false);
-            } else {
-                opt_dst = id == TIME_ZONE_ID_DAYLIGHT ? 1 : 0;
-            }
+bool has_zone_rules(int table_type) { return table_type >= TZ_TABLE_ZONE_RULES; }
+bool takes_dst_dates(int table_type) { return table_type >= TZ_TABLE_DST_DATES; }
+
+// The DST mode byte, when "dst=" left a mode to send. Automatic becomes the
+// PC zone's dates where the watch takes them, else its current state.
+void choose_dst_mode(int table_type, zone_settings& z)
+{
+    if (opt_dst < DST_AUTOMATIC || opt_dst > DST_DAYLIGHT)
+        return;
+    if (opt_dst == DST_AUTOMATIC) {
+        TIME_ZONE_INFORMATION tzi{};
+        const uint32_t id = plat_get_time_zone_information(tzi);
+        if (takes_dst_dates(table_type) && tzi.StandardDate.wMonth != 0 && tzi.DaylightDate.wMonth != 0) {
+            opt_dst = DST_FROM_RULES;
+            z.start_rule = TzEncodeDstRule(tzi.DaylightDate, true);
+            z.end_rule = TzEncodeDstRule(tzi.StandardDate, false);
+        } else {
+            opt_dst = id == TIME_ZONE_ID_DAYLIGHT ? DST_DAYLIGHT : DST_STANDARD;
         }
-        select |= SELECT_DST_MODE;
-        zone[EXTRA2_POS_DST_MODE] = static_cast<uint8_t>(opt_dst - DST_MODE_BIAS);
     }
+    z.select |= SELECT_DST_MODE;
+    z.frame[EXTRA2_POS_DST_MODE] = static_cast<uint8_t>(opt_dst - DST_MODE_BIAS);
+}
 
+// The watch zone index and offset: the matched row; without one, the PC
+// zone's offset and no row; then what the options say instead.
+void choose_zone(int table_type, zone_settings& z)
+{
     char stdname[STDNAME_SIZE] = {};
-    int r = TzMatchWatchZone(t, stdname);
-    if (r <= -2) {
+    z.index = TzMatchWatchZone(table_type, stdname);
+    if (z.index <= TZ_NO_WATCH_ZONE) {
         std::fprintf(stderr, "\nWindows TZ info does not match any in watch = %s\n", stdname);
+        TIME_ZONE_INFORMATION tzi{};
         plat_get_time_zone_information(tzi);
-        zone[EXTRA2_POS_ZONE_OFFSET] = static_cast<uint8_t>(-tzi.Bias / 15);
-        select |= SELECT_ZONE_OFFSET;
-        r = -1;
+        z.frame[EXTRA2_POS_ZONE_OFFSET] = static_cast<uint8_t>(-tzi.Bias / MINUTES_PER_QUARTER_HOUR);
+        z.select |= SELECT_ZONE_OFFSET;
+        z.index = TZ_NO_ROW;
     }
     if (opt_tz_set)
-        r = opt_tz;
+        z.index = opt_tz;
     if (opt_tzoff_set) {
-        zone[EXTRA2_POS_ZONE_OFFSET] = static_cast<uint8_t>(opt_tzoff);
-        select |= SELECT_ZONE_OFFSET;
+        z.frame[EXTRA2_POS_ZONE_OFFSET] = static_cast<uint8_t>(opt_tzoff);
+        z.select |= SELECT_ZONE_OFFSET;
     }
-    if (r >= -1) {
-        select |= SELECT_ZONE_INDEX;
-        zone[EXTRA2_POS_ZONE_INDEX] = static_cast<uint8_t>(r);
+    if (z.index >= TZ_NO_ROW) {
+        z.select |= SELECT_ZONE_INDEX;
+        z.frame[EXTRA2_POS_ZONE_INDEX] = static_cast<uint8_t>(z.index);
     }
-    // The zone tables of types 2 and 3 carry a DST rule for each zone.
-    if (t > 1 && r >= 0)
-        select &= static_cast<uint8_t>(~SELECT_DST_MODE);
+    // The zone's own row carries its DST rule.
+    if (has_zone_rules(table_type) && z.index > TZ_NO_ROW)
+        z.select &= static_cast<uint8_t>(~SELECT_DST_MODE);
+}
 
-    watch_reply d3{};
-    if (t >= 3 && r == -1 && static_cast<int8_t>(zone[EXTRA2_POS_DST_MODE]) == DST_FROM_RULES - DST_MODE_BIAS) {
-        watch_command data5 = make_command(CMD_WRITE_DST);
-        put_u16(data5.data(), DST_POS_START_RULE, start_rule);
-        put_u16(data5.data(), DST_POS_END_RULE, end_rule);
-        for (std::size_t i = 0; i < DST_LETTERS.size(); ++i)
-            data5[DST_POS_LETTERS + i] = DST_LETTERS[i];
-        data5[POS_SELECT_MASK] = SELECT_DST_RULES;
-        data5[POS_TAG] = TAG_DST;
-        if (sync_exchange(status, data5, d3, 0, TAG_DST) && status == AP_SYNC_REPLY_WAITING &&
-            (d3[POS_SELECT_MASK] & DST_REPLY_HAS_INFO_MAX)) {
-            std::fprintf(stderr, "\nDST_INFO_MAX %d", d3[DST_REPLY_POS_INFO_MAX]);
-            zone[EXTRA2_POS_DST_MODE] = d3[DST_REPLY_POS_INFO_MAX];
-        }
+// CMD_WRITE_DST with the PC zone's dates; the watch may answer with its
+// DST_INFO_MAX, which then becomes the DST mode byte.
+void send_dst_dates(zone_settings& z, uint16_t& status)
+{
+    watch_command dst = make_command(CMD_WRITE_DST);
+    put_u16(dst.data(), DST_POS_START_RULE, z.start_rule);
+    put_u16(dst.data(), DST_POS_END_RULE, z.end_rule);
+    for (std::size_t i = 0; i < DST_LETTERS.size(); ++i)
+        dst[DST_POS_LETTERS + i] = DST_LETTERS[i];
+    dst[POS_SELECT_MASK] = SELECT_DST_RULES;
+    dst[POS_TAG] = TAG_DST;
+    watch_reply reply{};
+    if (exchange_done(status, dst, reply, 0, TAG_DST) && (reply[POS_SELECT_MASK] & DST_REPLY_HAS_INFO_MAX)) {
+        std::fprintf(stderr, "\nDST_INFO_MAX %d", reply[DST_REPLY_POS_INFO_MAX]);
+        z.frame[EXTRA2_POS_DST_MODE] = reply[DST_REPLY_POS_INFO_MAX];
     }
-    if (select != 0) {
-        zone[POS_SELECT_MASK] = select;
-        sync_exchange(status, zone, d3, 0, TAG_EXTRA2);
-        if (select & SELECT_DST_MODE)
-            std::fprintf(stderr, "\nDST %d", opt_dst);
-        if (select & SELECT_ZONE_INDEX)
-            std::fprintf(stderr, "\nTZ_NDX %d", r);
-    }
+}
+
+// The zone index, offset and DST mode that fit the PC's zone, and the DST
+// dates where the watch takes them.
+void send_zone_settings(const firmware_id& fw, uint16_t& status)
+{
+    const int table_type = zone_table_type(fw);
+    zone_settings z;
+    z.frame = make_command(CMD_WRITE_EXTRA2);
+    z.frame[POS_TAG] = TAG_EXTRA2;
+    choose_dst_mode(table_type, z);
+    choose_zone(table_type, z);
+    const bool dates_wanted = static_cast<int8_t>(z.frame[EXTRA2_POS_DST_MODE]) == DST_FROM_RULES - DST_MODE_BIAS;
+    if (takes_dst_dates(table_type) && z.index == TZ_NO_ROW && dates_wanted)
+        send_dst_dates(z, status);
+    if (z.select == 0)
+        return;
+    z.frame[POS_SELECT_MASK] = z.select;
+    watch_reply reply{};
+    sync_exchange(status, z.frame, reply, 0, TAG_EXTRA2);
+    if (z.select & SELECT_DST_MODE)
+        std::fprintf(stderr, "\nDST %d", opt_dst);
+    if (z.select & SELECT_ZONE_INDEX)
+        std::fprintf(stderr, "\nTZ_NDX %d", z.index);
 }
 
 }  // namespace
@@ -158,8 +189,8 @@ watch_command time_command(const SYSTEMTIME& reading, int32_t correction, int64_
 int zone_table_type(const firmware_id& fw)
 {
     if (!(fw.flags & FW_FLAG_ZONE_TABLES))
-        return 1;
-    return fw.version >= 3 ? 3 : 2;
+        return TZ_TABLE_PLAIN;
+    return fw.version >= FW_VERSION_DST_DATES ? TZ_TABLE_DST_DATES : TZ_TABLE_ZONE_RULES;
 }
 
 int time_setter(int argc, char** argv)
@@ -182,7 +213,7 @@ int time_setter(int argc, char** argv)
     int sent = 0;       // time commands sent, SETTER_STEPS once the zone went too
     plat_tone(4000, SETTER_TONE_MS);
     watch_reply d4{};
-    if (sync_exchange(status, make_command(CMD_READ_EXTRA3), d4, EXTRA3_RETRIES, TAG_EXTRA3) && status == AP_SYNC_REPLY_WAITING) {
+    if (exchange_done(status, make_command(CMD_READ_EXTRA3), d4, EXTRA3_RETRIES, TAG_EXTRA3)) {
         std::fputs("3", stderr);
         std::fputs("\n", stderr);
         const firmware_id fw = identify_firmware(d4);

@@ -31,5 +31,6 @@ int32_t second_step_correction(const firmware_id& fw, int64_t average_diff);
 // had to be.
 watch_command time_command(const SYSTEMTIME& reading, int32_t correction, int64_t average_delay);
 
-// Zone table type: 1; 2 with the zone-table flag; 3 from version 3 on.
+// Zone table type: 1; 2 with the zone-table flag; 3 from this version on.
+inline constexpr uint8_t FW_VERSION_DST_DATES = 3;
 int zone_table_type(const firmware_id& fw);

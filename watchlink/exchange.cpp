@@ -95,3 +95,18 @@ bool sync_exchange(uint16_t& status, const watch_command& command, watch_reply& 
         --retries;
     }
 }
+
+bool exchange_done(uint16_t& status, const watch_command& command, watch_reply& reply, int retries,
+                   uint8_t expected_tag)
+{
+    return sync_exchange(status, command, reply, retries, expected_tag) && status == AP_SYNC_REPLY_WAITING;
+}
+
+watch_command send_block_write(const watch_command& write, uint8_t read_code, unsigned settle_ms)
+{
+    watch_command frame = write;
+    QX_SYNC_SendCommand(frame.data());
+    plat_sleep_ms(settle_ms);
+    frame[POS_CODE] = read_code;
+    return frame;
+}

@@ -48,5 +48,16 @@ void discard_stale_replies();
 bool sync_exchange(uint16_t& status, const watch_command& command, watch_reply& reply, int retries,
                    uint8_t expected_tag);
 
+// The exchange as its callers count it done: sync_exchange returned true and
+// a reply waits (status 1).
+bool exchange_done(uint16_t& status, const watch_command& command, watch_reply& reply, int retries,
+                   uint8_t expected_tag);
+
+// A block write as the writing tools send it: the write command, whose reply
+// is not read; settle_ms for the watch to take it; then the same frame with
+// byte 0 the block's read command (the written payload still in it), which
+// the caller sends to read the block back.
+watch_command send_block_write(const watch_command& write, uint8_t read_code, unsigned settle_ms);
+
 // A command frame of all zeros but its code.
 watch_command make_command(uint8_t code);

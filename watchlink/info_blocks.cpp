@@ -23,7 +23,7 @@ bool fetch_block(int n, block_fetch style, info_blocks& blocks, uint16_t& status
     const watch_command cmd = make_command(BLOCK_READ_CMD[n]);
     bool ok;
     if (style == block_fetch::exchange || n == 4) {
-        ok = sync_exchange(status, cmd, blocks[n], BLOCK_RETRIES[n], BLOCK_TAG[n]) && status == AP_SYNC_REPLY_WAITING;
+        ok = exchange_done(status, cmd, blocks[n], BLOCK_RETRIES[n], BLOCK_TAG[n]);
         if (!ok && style == block_fetch::exchange)
             return false;
     } else {
@@ -32,10 +32,6 @@ bool fetch_block(int n, block_fetch style, info_blocks& blocks, uint16_t& status
     std::fprintf(stderr, "%d", n);
     return ok;
 }
-
-int8_t s8(const watch_reply& b, int pos) { return static_cast<int8_t>(b[pos]); }
-int16_t s16(const watch_reply& b, int pos) { return static_cast<int16_t>(get_u16(b.data(), pos)); }
-int32_t s32(const watch_reply& b, int pos) { return static_cast<int32_t>(get_u32(b.data(), pos)); }
 
 }  // namespace
 
@@ -57,14 +53,6 @@ firmware_id identify_firmware(const watch_reply& extra3)
     fw.subsec_offset = fw.kind == FW_KIND_CC ? CLOCK_POS_SUBSEC_CC : CLOCK_POS_SUBSEC;
     fw.has_extra4 = fw_has_extra4(fw.kind, fw.version, fw.variant);
     return fw;
-}
-
-int32_t get_s24(const uint8_t* f, int pos)
-{
-    uint32_t v = f[pos] | f[pos + 1] << 8 | uint32_t{f[pos + 2]} << 16;
-    if (v & 0x800000)
-        v |= 0xFF000000;
-    return static_cast<int32_t>(v);
 }
 
 bool read_info_blocks(block_fetch style, info_blocks& blocks, firmware_id& fw, uint16_t& status)
@@ -91,28 +79,31 @@ bool read_info_blocks(block_fetch style, info_blocks& blocks, firmware_id& fw, u
 
 void print_info_blocks(const info_blocks& blocks, const firmware_id& fw)
 {
-    const watch_reply& e0 = blocks[0];
-    std::printf("extra0 info %02x %02x %02x %02x %d %d\n", e0[2], e0[3], e0[4], e0[5], s8(e0, 1),
-                s16(e0, EXTRA0_POS_TEMPOFF));
-    const watch_reply& e1 = blocks[1];
-    std::printf("extra1 info %d %d %d %d %d\n", s16(e1, EXTRA1_POS_HEQ_TEMP_OFFSET), s32(e1, EXTRA1_POS_HEQ_A),
-                s32(e1, EXTRA1_POS_HEQ_B), s32(e1, EXTRA1_POS_HEQ_C), s8(e1, EXTRA1_POS_INHIBITION));
-    const watch_reply& e2 = blocks[2];
-    std::printf("extra2 info %u %u %d %d %02x %d\n", get_u32(e2.data(), 4), get_u32(e2.data(), 8),
-                s16(e2, EXTRA2_POS_T2_B), s16(e2, EXTRA2_POS_T2_A5), e2[EXTRA2_POS_TC_FLAGS],
-                s8(e2, EXTRA2_POS_ZONE_OFFSET));
+    const uint8_t* e0 = blocks[0].data();
+    const int hex0 = EXTRA0_POS_PRINTED_HEX;
+    std::printf("extra0 info %02x %02x %02x %02x %d %d\n", e0[hex0], e0[hex0 + 1], e0[hex0 + 2], e0[hex0 + 3],
+                get_s8(e0, EXTRA0_POS_PRINTED_S8), get_s16(e0, EXTRA0_POS_TEMPOFF));
+    const uint8_t* e1 = blocks[1].data();
+    std::printf("extra1 info %d %d %d %d %d\n", get_s16(e1, EXTRA1_POS_HEQ_TEMP_OFFSET), get_s32(e1, EXTRA1_POS_HEQ_A),
+                get_s32(e1, EXTRA1_POS_HEQ_B), get_s32(e1, EXTRA1_POS_HEQ_C), get_s8(e1, EXTRA1_POS_INHIBITION));
+    const uint8_t* e2 = blocks[2].data();
+    std::printf("extra2 info %u %u %d %d %02x %d\n", get_u32(e2, EXTRA2_POS_PRINTED_U32),
+                get_u32(e2, EXTRA2_POS_PRINTED_U32 + 4), get_s16(e2, EXTRA2_POS_T2_B), get_s16(e2, EXTRA2_POS_T2_A5),
+                e2[EXTRA2_POS_TC_FLAGS], get_s8(e2, EXTRA2_POS_ZONE_OFFSET));
 
     char month_name[MONTH_NAME_SIZE] = "month";
     if (!plat_month_name(fw.month, month_name, sizeof month_name))
         std::strcpy(month_name, "month");
-    const watch_reply& e3 = blocks[3];
-    std::printf("extra3 info %d %d %02x %02x %d firmware: %02x %02x %d [%s %d] %d  %s\n", s32(e3, 4), s32(e3, 8),
-                get_u16(e3.data(), 2), e3[16], e3[1], fw.kind, fw.flags, fw.version, month_name, fw.day,
-                fw.variant, fw.clock_8mhz ? "[ 8 MHz]" : "[12 MHz]");
+    const uint8_t* e3 = blocks[3].data();
+    std::printf("extra3 info %d %d %02x %02x %d firmware: %02x %02x %d [%s %d] %d  %s\n",
+                get_s32(e3, EXTRA3_POS_PRINTED_S32), get_s32(e3, EXTRA3_POS_PRINTED_S32 + 4),
+                get_u16(e3, EXTRA3_POS_PRINTED_HEX16), e3[EXTRA3_POS_PRINTED_HEX], e3[EXTRA3_POS_PRINTED_U8], fw.kind,
+                fw.flags, fw.version, month_name, fw.day, fw.variant, fw.clock_8mhz ? "[ 8 MHz]" : "[12 MHz]");
     if (fw.has_extra4) {
-        const watch_reply& e4 = blocks[4];
-        std::printf("extra4 info %02x %d %d %d %d %d %d  %d\n", e4[1], s16(e4, 2), s16(e4, 4), s16(e4, 6),
-                    s16(e4, 8), get_u16(e4.data(), EXTRA4_POS_A_OFF), s16(e4, EXTRA4_POS_A_DAY),
-                    get_s24(e4.data(), EXTRA4_POS_S24));
+        const uint8_t* e4 = blocks[4].data();
+        const int s16 = EXTRA4_POS_PRINTED_S16;
+        std::printf("extra4 info %02x %d %d %d %d %d %d  %d\n", e4[EXTRA4_POS_PRINTED_HEX], get_s16(e4, s16),
+                    get_s16(e4, s16 + 2), get_s16(e4, s16 + 4), get_s16(e4, s16 + 6), get_u16(e4, EXTRA4_POS_A_OFF),
+                    get_s16(e4, EXTRA4_POS_A_DAY), get_s24(e4, EXTRA4_POS_S24));
     }
 }

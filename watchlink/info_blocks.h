@@ -42,6 +42,3 @@ bool read_info_blocks(block_fetch style, info_blocks& blocks, firmware_id& fw, u
 // The lines "extra0 info ..." to "extra3 info ..." and, where the firmware
 // has it, "extra4 info ...", on the standard output.
 void print_info_blocks(const info_blocks& blocks, const firmware_id& fw);
-
-// The signed 24-bit value at pos, widened.
-int32_t get_s24(const uint8_t* f, int pos);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "aplink/ap_commands.h"
+#include "platform/bytes.h"
 
 // The access point carries the watch's frames in its SYNC commands.
 inline constexpr int WATCH_FRAME_SIZE = AP_WATCH_FRAME_SIZE;
@@ -63,7 +64,9 @@ inline constexpr unsigned SUBSEC_PER_SECOND = 32768;
 inline constexpr uint16_t SUBSEC_FLAG = 0x8000;  // bit 15: not part of the count
 
 // extra0.
-inline constexpr int EXTRA0_POS_TEMPOFF = 6;  // signed 16-bit
+inline constexpr int EXTRA0_POS_PRINTED_S8 = 1;   // signed 8-bit, printed
+inline constexpr int EXTRA0_POS_PRINTED_HEX = 2;  // four bytes, printed in hex
+inline constexpr int EXTRA0_POS_TEMPOFF = 6;      // signed 16-bit
 // CMD_WRITE_EXTRA0 time command.
 inline constexpr int TIME_POS_SUBSEC = 8;
 inline constexpr int TIME_POS_HOUR = 10;
@@ -87,6 +90,7 @@ inline constexpr uint8_t SELECT_EXTRA1 = 0x3E;
 inline constexpr int EXTRA2_POS_ZONE_OFFSET = 1;  // signed, quarter hours
 inline constexpr int EXTRA2_POS_ZONE_INDEX = 2;
 inline constexpr int EXTRA2_POS_DST_MODE = 3;
+inline constexpr int EXTRA2_POS_PRINTED_U32 = 4;  // two unsigned 32-bit values, printed
 inline constexpr int EXTRA2_POS_T2_B = 12;      // signed 16-bit
 inline constexpr int EXTRA2_POS_T2_A5 = 14;     // signed 16-bit
 inline constexpr int EXTRA2_POS_TC_FLAGS = 16;  // unsigned 8-bit
@@ -96,6 +100,10 @@ inline constexpr uint8_t SELECT_ZONE_INDEX = 0x40;
 inline constexpr uint8_t SELECT_DST_MODE = 0x80;
 
 // extra3: firmware identification.
+inline constexpr int EXTRA3_POS_PRINTED_U8 = 1;     // printed in decimal
+inline constexpr int EXTRA3_POS_PRINTED_HEX16 = 2;  // unsigned 16-bit, printed in hex
+inline constexpr int EXTRA3_POS_PRINTED_S32 = 4;    // two signed 32-bit values, printed
+inline constexpr int EXTRA3_POS_PRINTED_HEX = 16;   // printed in hex
 inline constexpr int EXTRA3_POS_FW_KIND = 12;
 inline constexpr int EXTRA3_POS_FW_FLAGS = 13;
 inline constexpr int EXTRA3_POS_FW_VERSION_MONTH = 14;  // version << 4 | month (0 = January)
@@ -112,6 +120,8 @@ inline constexpr uint8_t ACTION_RESET = 0xA5;
 inline constexpr uint8_t SELECT_EXTRA3 = 0x04;
 
 // extra4.
+inline constexpr int EXTRA4_POS_PRINTED_HEX = 1;  // printed in hex
+inline constexpr int EXTRA4_POS_PRINTED_S16 = 2;  // four signed 16-bit values, printed
 inline constexpr int EXTRA4_POS_A_OFF = 10;  // unsigned 16-bit
 inline constexpr int EXTRA4_POS_A_DAY = 12;  // signed 16-bit
 inline constexpr int EXTRA4_POS_S24 = 14;    // signed 24-bit
@@ -133,17 +143,6 @@ inline constexpr int MEMORY_POS_INDICES = 3;  // eight indices of a request
 inline constexpr int MEMORY_REPLY_POS_INDEX = 1;
 inline constexpr int MEMORY_REPLY_POS_DATA = 3;
 inline constexpr int MEMORY_BLOCK_SIZE = 16;
-
-// Memory block indices are big-endian.
-inline constexpr uint16_t get_be16(const uint8_t* f, int pos)
-{
-    return static_cast<uint16_t>(f[pos] << 8 | f[pos + 1]);
-}
-inline constexpr void put_be16(uint8_t* f, int pos, uint16_t v)
-{
-    f[pos] = static_cast<uint8_t>(v >> 8);
-    f[pos + 1] = static_cast<uint8_t>(v);
-}
 
 // The ten HEQ parameters in the information blocks, in the order of the
 // parameter record; the names are the keys of the parameter file.
@@ -167,36 +166,3 @@ inline constexpr std::array<heq_field, HEQ_FIELD_COUNT> HEQ_FIELDS = {{
     {"a_off", 4, EXTRA4_POS_A_OFF, 2, false},
     {"a_day", 4, EXTRA4_POS_A_DAY, 2, true},
 }};
-
-// Little-endian fields of a frame.
-inline constexpr uint16_t get_u16(const uint8_t* f, int pos)
-{
-    return static_cast<uint16_t>(f[pos] | f[pos + 1] << 8);
-}
-inline constexpr uint32_t get_u32(const uint8_t* f, int pos)
-{
-    return f[pos] | f[pos + 1] << 8 | f[pos + 2] << 16 | uint32_t{f[pos + 3]} << 24;
-}
-inline constexpr void put_u16(uint8_t* f, int pos, uint16_t v)
-{
-    f[pos] = static_cast<uint8_t>(v);
-    f[pos + 1] = static_cast<uint8_t>(v >> 8);
-}
-inline constexpr void put_u32(uint8_t* f, int pos, uint32_t v)
-{
-    put_u16(f, pos, static_cast<uint16_t>(v));
-    put_u16(f, pos + 2, static_cast<uint16_t>(v >> 16));
-}
-// A little-endian field of 1 to 4 bytes, as raw bits.
-inline constexpr uint32_t get_le(const uint8_t* f, int pos, int size)
-{
-    uint32_t v = 0;
-    for (int i = size; i-- > 0;)
-        v = v << 8 | f[pos + i];
-    return v;
-}
-inline constexpr void put_le(uint8_t* f, int pos, int size, uint32_t v)
-{
-    for (int i = 0; i < size; ++i, v >>= 8)
-        f[pos + i] = static_cast<uint8_t>(v);
-}

@@ -6,7 +6,6 @@
 #include "aplink/qx_internal.h"
 #include "aplink/qxap.h"
 #include "platform/interrupt.h"
-#include "platform/port_list.h"
 #include "platform/sleep.h"
 #include "watchlink/exchange.h"
 
@@ -43,7 +42,7 @@ link_result open_sync_link(const tool_frame& tool, watch_reply& first_read, uint
         print_both(MSG_NO_ACCESS_POINT);
         return link_result::no_access_point;
     }
-    std::snprintf(port_name, sizeof port_name, PLAT_PORT_PATH_FORMAT, port_num);
+    std::snprintf(port_name, sizeof port_name, QXAP_PORT_PATH_FORMAT, port_num);
     if (!QX_OpenCOM(port_name, AP_BAUD, AP_OPEN_ARG, false, false)) {
         print_both(MSG_NO_ACCESS_POINT);
         return link_result::no_access_point;

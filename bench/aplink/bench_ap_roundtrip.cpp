@@ -10,7 +10,6 @@
 #include "aplink/ap_commands.h"
 #include "aplink/qxap.h"
 #include "platform/clock.h"
-#include "platform/port_list.h"
 #include "tests/support/sim_harness.h"
 #include "tools/console.h"
 
@@ -56,7 +55,7 @@ int main(int argc, char** argv)
     unsigned char port = 0;
     char path[64];
     if (!QX_GetCOM(port) ||
-        (std::snprintf(path, sizeof path, PLAT_PORT_PATH_FORMAT, port), !QX_OpenCOM(path, 115200, 30, false, false))) {
+        (std::snprintf(path, sizeof path, QXAP_PORT_PATH_FORMAT, port), !QX_OpenCOM(path, 115200, 30, false, false))) {
         std::fprintf(stderr, "bench_ap_roundtrip: cannot open the simulated access point\n");
         return 1;
     }

@@ -17,7 +17,7 @@
 #include "aplink/serial.h"
 #include "platform/clock.h"
 #include "platform/sysroot.h"
-#include "tests/aplink/ap_session.h"
+#include "tests/support/ap_session.h"
 #include "watchlink/protocol.h"
 
 namespace {

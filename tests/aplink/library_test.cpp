@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include "aplink/qxap.h"
-#include "platform/port_list.h"
 #include "tests/support/sim_harness.h"
 
 namespace {
@@ -27,15 +26,6 @@ std::string command_output(const std::string& cmd)
         pclose(p);
     }
     return out;
-}
-
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> v;
-    std::size_t start = 0;
-    for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
-        v.push_back(text.substr(start, nl - start));
-    return v;
 }
 
 TEST(QxLibrary, ExportsExactlyThePublicFunctions)
@@ -67,7 +57,7 @@ TEST(QxLibrary, ExportsExactlyThePublicFunctions)
     // "<address> <type> <name>@@<version>"; the version node itself is an
     // absolute symbol without a version.
     std::set<std::string> functions, others, nodes, versions;
-    const auto out = lines(command_output("nm -D --defined-only -C " + LIBRARY));
+    const auto out = lines_of(command_output("nm -D --defined-only -C " + LIBRARY));
     ASSERT_FALSE(out.empty()) << "nm found nothing in " << LIBRARY;
     for (const std::string& l : out) {
         const auto type_at = l.find(' ');
@@ -110,7 +100,7 @@ TEST(QxLibrary, DrivesTheAccessPointOnItsOwn)
     unsigned char port = 0;
     ASSERT_TRUE(QX_GetCOM(port));
     char path[64];
-    std::snprintf(path, sizeof path, PLAT_PORT_PATH_FORMAT, port);
+    std::snprintf(path, sizeof path, QXAP_PORT_PATH_FORMAT, port);
     ASSERT_TRUE(QX_OpenCOM(path, 115200, 30, false, false));
     unsigned short status = 0;
     EXPECT_TRUE(QX_GetStatus(status));

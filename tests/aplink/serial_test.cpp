@@ -5,7 +5,7 @@
 #include "aplink/frames.h"
 #include "aplink/serial.h"
 #include "platform/clock.h"
-#include "tests/aplink/ap_session.h"
+#include "tests/support/ap_session.h"
 
 namespace {
 

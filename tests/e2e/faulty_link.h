@@ -5,9 +5,8 @@
 
 #include "aplink/ap_commands.h"
 #include "tests/support/sim_harness.h"
+#include "tools/tools.h"
 
-inline constexpr int NO_READING = -4;
-inline constexpr int COMM_ERROR = -1;
 // Truncations cost up to 1.5 ms; a busy host stalls a sample now and then.
 inline constexpr double AGREEMENT_MS = 10.0;
 

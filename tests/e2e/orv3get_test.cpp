@@ -19,11 +19,9 @@ namespace {
 const tool_frame& READER = FRAME_ACCURACY_READER;
 constexpr int READER_SAMPLES = 22;
 constexpr int USED_SAMPLES = READER_SAMPLES - CLOCK_SAMPLES_SKIPPED;
-// Truncations cost up to 1.5 ms; a host that takes the CPU away stalls a
-// sample now and then (a few ms on the mean seen at 25 % steal).
-constexpr double AGREEMENT_MS = 10.0;
-
-int exit_status(int code) { return code & 0xFF; }
+// The reading names the watch's offset, in the right unit, sign and zone,
+// to within this; how close it comes is bench_reader_accuracy's figure.
+constexpr double SAME_OFFSET_MS = 100.0;
 
 // What a run puts on the standard error stream before the watch's work.
 std::string opening(bool redirected, bool prompted = true)
@@ -31,15 +29,6 @@ std::string opening(bool redirected, bool prompted = true)
     return std::string(redirected ? READER.banner : "") + MSG_REMINDER + (prompted ? READER.prompt : "");
 }
 std::string dots(int n) { return std::string(static_cast<std::size_t>(n), '.'); }
-
-std::vector<std::string> lines_of(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);)
-        lines.push_back(l);
-    return lines;
-}
 
 struct reading {
     std::vector<int64_t> diffs;
@@ -140,7 +129,7 @@ TEST(Orv3get, CcWatchOnAConsole)
     EXPECT_EQ(r.err, opening(false) + "01234\r" + dots(READER_SAMPLES) + "\r");
     const reading out = parse_reading(r.out);
     expect_consistent(out);
-    EXPECT_NEAR(static_cast<double>(out.average), true_offset(r.summary), AGREEMENT_MS) << r.out;
+    EXPECT_NEAR(static_cast<double>(out.average), true_offset(r.summary), SAME_OFFSET_MS) << r.out;
     EXPECT_EQ(out.irq_line, "irq_err_min = 1 irq_err_max = " + std::to_string(10 + USED_SAMPLES - 1));
     ASSERT_EQ(out.blocks.size(), 5u) << r.out;
     EXPECT_NE(out.blocks[3].find(" firmware: cc "), std::string::npos) << out.blocks[3];
@@ -164,7 +153,7 @@ TEST(Orv3get, DdVersion8Variant0IntoAFile)
     EXPECT_EQ(r.err, opening(true) + "0123\r" + dots(READER_SAMPLES) + "\r");
     const reading out = parse_reading(r.out);
     expect_consistent(out);
-    EXPECT_NEAR(static_cast<double>(out.average), true_offset(r.summary), AGREEMENT_MS) << r.out;
+    EXPECT_NEAR(static_cast<double>(out.average), true_offset(r.summary), SAME_OFFSET_MS) << r.out;
     ASSERT_EQ(out.blocks.size(), 4u) << r.out;
     EXPECT_NE(out.blocks[3].find(" firmware: dd 10 8 "), std::string::npos) << out.blocks[3];
     EXPECT_EQ(watch_sendings(r.wire, CMD_READ_EXTRA4), 0);

@@ -14,8 +14,6 @@
 #include "tests/support/sim_harness.h"
 #include "watchlink/protocol.h"
 
-inline int exit_status(int code) { return code & 0xFF; }
-
 // orv3set with these options against a watch made by sim_args, in zone tz,
 // with a pseudo-terminal as its standard output (a console), or the file
 // stdout_file.
@@ -95,15 +93,6 @@ struct watch_end {
     unsigned start_rule = 0, end_rule = 0;
     std::vector<watch_reply> blocks;  // extra0..extra4
 };
-
-inline std::vector<std::string> lines_of(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);)
-        lines.push_back(l);
-    return lines;
-}
 
 // The number after the first occurrence of key in text.
 inline bool number_after(const std::string& text, const std::string& key, double& value)

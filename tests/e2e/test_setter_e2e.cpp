@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/setter_runs.h"
+#include "tests/support/scoped_tz.h"
 #include "tools/clock_sampling.h"
 #include "tools/time_setter.h"
 #include "watchlink/run_frame.h"
@@ -47,18 +48,10 @@ std::vector<std::string> plus(std::vector<std::string> a, const std::vector<std:
 // Whether daylight time is in force in zone tz now, as the C library says.
 bool daylight_now(const char* tz)
 {
-    const char* old = std::getenv("TZ");
-    const std::string saved = old ? old : "";
-    setenv("TZ", tz, 1);
-    tzset();
+    const ScopedTz zone(tz);
     const time_t now = time(nullptr);
     tm local{};
     localtime_r(&now, &local);
-    if (old)
-        setenv("TZ", saved.c_str(), 1);
-    else
-        unsetenv("TZ");
-    tzset();
     return local.tm_isdst > 0;
 }
 

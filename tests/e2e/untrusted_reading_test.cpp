@@ -66,19 +66,19 @@ std::string reader_name(const testing::TestParamInfo<reader_case>& i) { return i
 INSTANTIATE_TEST_SUITE_P(
     Faults, ReaderOnAFaultyLink,
     testing::Values(
-        reader_case{"StatusLate130", {STATUS_LATE_130}, COMM_ERROR, MSG_COMM_ERROR, 0},
-        reader_case{"StatusLate250", {STATUS_LATE_250}, COMM_ERROR, MSG_COMM_ERROR, 0},
-        reader_case{"ReadLate500", {READ_LATE_500}, COMM_ERROR, MSG_COMM_ERROR, 0},
-        reader_case{"ReadLate650", {READ_LATE_650}, COMM_ERROR, MSG_COMM_ERROR, 0},
-        reader_case{"ReadEmpty", {READ_EMPTY}, COMM_ERROR, MSG_COMM_ERROR, 0},
-        reader_case{"ReadShort", {READ_SHORT}, COMM_ERROR, MSG_COMM_ERROR, 0},
+        reader_case{"StatusLate130", {STATUS_LATE_130}, TOOL_COMM_ERROR, MSG_COMM_ERROR, 0},
+        reader_case{"StatusLate250", {STATUS_LATE_250}, TOOL_COMM_ERROR, MSG_COMM_ERROR, 0},
+        reader_case{"ReadLate500", {READ_LATE_500}, TOOL_COMM_ERROR, MSG_COMM_ERROR, 0},
+        reader_case{"ReadLate650", {READ_LATE_650}, TOOL_COMM_ERROR, MSG_COMM_ERROR, 0},
+        reader_case{"ReadEmpty", {READ_EMPTY}, TOOL_COMM_ERROR, MSG_COMM_ERROR, 0},
+        reader_case{"ReadShort", {READ_SHORT}, TOOL_COMM_ERROR, MSG_COMM_ERROR, 0},
         // A few slips on the way: the link comes back in step, the reading is true.
         reader_case{"StatusLateThrice", {fault("ap-late", 200, AP_SYNC_GET_BUFFER_STATUS, ":3")}, 0, "", 0},
         reader_case{"ReadShortTwice", {fault("ap-short", AP_HEADER_SIZE + 9, AP_SYNC_READ_BUFFER, ":2")}, 0, "",
                     0},
         // Records 2 on are clock reads 3 on.
         reader_case{"ThreeSamplesStalled", {stall("5,9,14")}, 0, "", 3},
-        reader_case{"MostSamplesStalled", {stall("3-13")}, NO_READING, MSG_TOO_FEW_SAMPLES, 11}),
+        reader_case{"MostSamplesStalled", {stall("3-13")}, TOOL_NO_READING, MSG_TOO_FEW_SAMPLES, 11}),
     reader_name);
 
 }  // namespace

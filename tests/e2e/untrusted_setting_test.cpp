@@ -37,7 +37,7 @@ TEST_P(SetterOnAFaultyLink, SendsNoTimeOnAGuess)
     ASSERT_TRUE(w.clock_found) << r.summary;
     EXPECT_NEAR(w.clock_error_ms, 0.0, c.time_sets == 0 ? 0.001 : AGREEMENT_MS) << r.summary;
     if (c.no_reading) {
-        EXPECT_EQ(r.status, exit_status(NO_READING));
+        EXPECT_EQ(r.status, exit_status(TOOL_NO_READING));
         EXPECT_EQ(count_of(r.out, MSG_TOO_FEW_SAMPLES), 1u) << r.out;
         EXPECT_EQ(count_of(r.err, MSG_TOO_FEW_SAMPLES), 1u) << r.err;
     }

@@ -9,7 +9,7 @@
 #include "platform/clock.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/timezones/memory_source.h"
-#include "timezones/catalogue.h"
+#include "timezones/catalogue_internal.h"
 #include "timezones/watch_zones.h"
 
 namespace {
@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         char display[TZ_NAME_SIZE];
         FUZZ_CHECK(TzGetKeyName(i, key) && TzGetDisplayName(i, display));
         FUZZ_CHECK(TzGetKeyName(i, name) && TzGetDisplayName(i, name));
-        FUZZ_CHECK(TzGetZoneName(2, i, wide) && TzGetStandardName(i, wide));
+        FUZZ_CHECK(TzGetZoneName(TZ_DAYLIGHT_NAME, i, wide) && TzGetStandardName(i, wide));
         const int offset = TzDisplayOffset(display);
         FUZZ_CHECK(offset >= previous_offset);  // the catalogue's order
         previous_offset = offset;

@@ -144,6 +144,15 @@ void remove_temp_dirs()
 
 }  // namespace
 
+std::vector<std::string> lines_of(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
+        lines.push_back(l);
+    return lines;
+}
+
 std::string make_temp_dir()
 {
     const char* base = std::getenv("TMPDIR");

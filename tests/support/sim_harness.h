@@ -35,9 +35,14 @@ std::string sim_poke(int block, int offset, const std::vector<uint8_t>& bytes);
 
 // Path of an executable of the build (orv3sim, orv3get, ...).
 std::string bin_path(const std::string& name);
-// A fresh empty directory below the test temporary directory.
+// A fresh empty directory below the test temporary directory ($TMPDIR, or
+// /tmp), removed when the test program ends.
 std::string make_temp_dir();
 std::string read_file(const std::string& path);
+// The lines of text, without their line ends.
+std::vector<std::string> lines_of(const std::string& text);
+// A tool's result code as the shell sees it: -1 as 255, -100 as 156.
+inline int exit_status(int code) { return code & 0xFF; }
 
 // orv3sim serving in the background; ORV3_SYSROOT of this process points at it
 // while it lives.

@@ -12,7 +12,7 @@
 #include "tests/timezones/memory_fixture.h"
 #include "tests/timezones/memory_source.h"
 #include "tests/timezones/tz_env.h"
-#include "timezones/catalogue.h"
+#include "timezones/catalogue_internal.h"
 
 namespace {
 
@@ -90,7 +90,7 @@ TEST_F(Catalogue, MissingNamesFallBackToTheKeyNameAndBias)
         for (std::size_t i = 0; i < key16.size(); ++i)
             key16[i] = static_cast<char16_t>(c.key[i]);
         EXPECT_EQ(zone_name(1, 0), key16);
-        EXPECT_EQ(zone_name(2, 0), key16);
+        EXPECT_EQ(zone_name(TZ_DAYLIGHT_NAME, 0), key16);
     }
 }
 
@@ -103,8 +103,8 @@ TEST_F(Catalogue, ValuesThatArePresentAreTaken)
     mem_set_text(zone, "Display", "(GMT-08:00) Pacific Time (US & Canada)");
     ASSERT_EQ(TzGetZoneCount(), 1);
 
-    EXPECT_EQ(zone_name(0, 0), u"Pacifique (heure normale)");
-    EXPECT_EQ(zone_name(2, 0), u"Pacifique (heure d\u00E9t\u00E9)");
+    EXPECT_EQ(zone_name(TZ_STANDARD_NAME, 0), u"Pacifique (heure normale)");
+    EXPECT_EQ(zone_name(TZ_DAYLIGHT_NAME, 0), u"Pacifique (heure d\u00E9t\u00E9)");
     EXPECT_EQ(display_name(0), "(GMT-08:00) Pacific Time (US & Canada)");
     TIME_ZONE_INFORMATION tzi{};
     ASSERT_TRUE(TzGetZoneInfoByKey("Pacific Standard Time", tzi));
@@ -128,8 +128,8 @@ TEST_F(Catalogue, LongValuesAreCutOrFallBack)
     ASSERT_EQ(TzGetZoneCount(), 1);
 
     EXPECT_EQ(display_name(0), std::string(255, 'd'));
-    EXPECT_EQ(zone_name(0, 0), u"Long");
-    EXPECT_EQ(zone_name(2, 0), u"Long");
+    EXPECT_EQ(zone_name(TZ_STANDARD_NAME, 0), u"Long");
+    EXPECT_EQ(zone_name(TZ_DAYLIGHT_NAME, 0), u"Long");
 }
 
 TEST_F(Catalogue, ZoneInfoCutsNamesToTheRecord)
@@ -380,7 +380,7 @@ TEST_F(Catalogue, ZoneNameSelectorTwoIsTheDaylightName)
     mem_set_text(zone, "Dlt", "Pacific Daylight Time");
     for (int selector : {-1, 0, 1, 3, 255})
         EXPECT_EQ(zone_name(selector, 0), u"Pacific Standard Time") << selector;
-    EXPECT_EQ(zone_name(2, 0), u"Pacific Daylight Time");
+    EXPECT_EQ(zone_name(TZ_DAYLIGHT_NAME, 0), u"Pacific Daylight Time");
 }
 
 TEST_F(Catalogue, AnIndexOutsideTheCatalogueCopiesNothing)
@@ -392,7 +392,7 @@ TEST_F(Catalogue, AnIndexOutsideTheCatalogueCopiesNothing)
         TzRules rules{7, 7, 7, {}, {}};
         EXPECT_FALSE(TzGetKeyName(index, text));
         EXPECT_FALSE(TzGetDisplayName(index, text));
-        EXPECT_FALSE(TzGetZoneName(2, index, name));
+        EXPECT_FALSE(TzGetZoneName(TZ_DAYLIGHT_NAME, index, name));
         EXPECT_FALSE(TzGetStandardName(index, name));
         EXPECT_FALSE(TzGetZoneRules(index, rules));
         EXPECT_STREQ(text, "untouched");

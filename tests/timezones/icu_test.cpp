@@ -163,8 +163,8 @@ TEST_F(IcuCatalogue, HoldsOneZoneForEachWindowsIdNamedByTheFallBacks)
         TzRules rules{};
         ASSERT_TRUE(TzGetKeyName(i, key));
         ASSERT_TRUE(TzGetDisplayName(i, display));
-        ASSERT_TRUE(TzGetZoneName(0, i, standard));
-        ASSERT_TRUE(TzGetZoneName(2, i, daylight));
+        ASSERT_TRUE(TzGetZoneName(TZ_STANDARD_NAME, i, standard));
+        ASSERT_TRUE(TzGetZoneName(TZ_DAYLIGHT_NAME, i, daylight));
         ASSERT_TRUE(TzGetZoneRules(i, rules));
         SCOPED_TRACE(key);
         EXPECT_TRUE(keys.insert(key).second) << "twice";

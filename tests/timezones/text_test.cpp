@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 #include "platform/text.h"
 
@@ -42,6 +43,21 @@ TEST(Text, EveryHelperCutsToItsDestinationAndTerminates)
     // An empty destination is left alone.
     EXPECT_EQ(copy_text(std::string_view("abc"), std::span<char>(out, 0)), 0u);
     EXPECT_STREQ(out, "uvw");
+}
+
+// Only the 26 ASCII letters fold: the neighbours of their code points, each
+// 0x20 from another character, and bytes beyond ASCII compare as they are.
+TEST(Text, CaseIsIgnoredForAsciiLettersOnly)
+{
+    EXPECT_TRUE(equal_ignoring_case("Pacific Standard Time", "PACIFIC standard TIME"));
+    EXPECT_TRUE(equal_ignoring_case("", ""));
+    EXPECT_FALSE(equal_ignoring_case("abc", "abcd"));
+    for (const char c : std::string_view("@[\\]^_\xC4"))
+        EXPECT_FALSE(equal_ignoring_case(std::string(1, c), std::string(1, static_cast<char>(c | 0x20)))) << c;
+    EXPECT_TRUE(starts_with_ignoring_case("TZ=-1", "tz="));
+    EXPECT_TRUE(starts_with_ignoring_case("dst", ""));
+    EXPECT_FALSE(starts_with_ignoring_case("tz", "tz="));
+    EXPECT_FALSE(starts_with_ignoring_case("tzoff=4", "tz="));
 }
 
 }  // namespace

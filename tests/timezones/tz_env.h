@@ -1,38 +1,9 @@
-// Test support: TZ set for one scope, and zone rules built by hand.
+// Test support: zone rules built by hand, and TZ set for one scope.
 #pragma once
-#include <cstdlib>
-#include <ctime>
-#include <optional>
-#include <string>
-
 #include "platform/systime.h"
 #include "platform/timezone.h"
+#include "tests/support/scoped_tz.h"
 #include "timezones/catalogue.h"
-
-// Sets TZ for the lifetime of the object and puts back what was there.
-class ScopedTz {
-public:
-    explicit ScopedTz(const char* value)
-    {
-        if (const char* old = std::getenv("TZ"))
-            saved_ = old;
-        setenv("TZ", value, 1);
-        tzset();
-    }
-    ~ScopedTz()
-    {
-        if (saved_)
-            setenv("TZ", saved_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    ScopedTz(const ScopedTz&) = delete;
-    ScopedTz& operator=(const ScopedTz&) = delete;
-
-private:
-    std::optional<std::string> saved_;
-};
 
 // A yearly transition date: month, weekday (0 Sunday), week (5 the last), time.
 inline SYSTEMTIME yearly(uint16_t month, uint16_t weekday, uint16_t week, uint16_t hour,

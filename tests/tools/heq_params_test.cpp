@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/profile.h"
+#include "tests/support/sim_harness.h"
 #include "tools/heq_params.h"
 #include "tools/tools.h"
 
@@ -61,10 +62,7 @@ protected:
     void SetUp() override
     {
         home = fs::current_path();
-        const char* base = std::getenv("TMPDIR");
-        std::string tmpl = std::string(base && *base ? base : "/tmp") + "/orv3ini.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        dir = fs::canonical(tmpl).string();
+        dir = fs::canonical(make_temp_dir()).string();
         fs::current_path(dir);
     }
     void TearDown() override

@@ -2,6 +2,9 @@
 #include <qxap.h>
 
 #include <cstdio>
+#include <cstring>
+
+static_assert(QXAP_VERSION == QXAP_VERSION_MAJOR * 10000 + QXAP_VERSION_MINOR * 100 + QXAP_VERSION_PATCH);
 
 int main()
 {
@@ -9,5 +12,8 @@ int main()
     QX_CloseCOM();
     const bool ok = QX_GetStatus(status);  // no port open: refused, 7
     std::printf("%d %u\n", ok, status);
-    return !ok && status == 7 ? 0 : 1;
+    // The installed header names the device path of a port number.
+    char path[32];
+    std::snprintf(path, sizeof path, QXAP_PORT_PATH_FORMAT, 7);
+    return !ok && status == 7 && std::strcmp(path, "/dev/ttyACM7") == 0 ? 0 : 1;
 }

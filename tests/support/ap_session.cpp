@@ -1,4 +1,4 @@
-#include "tests/aplink/ap_session.h"
+#include "tests/support/ap_session.h"
 
 #include <cstdio>
 #include <dirent.h>
@@ -6,7 +6,6 @@
 #include "aplink/qxap.h"
 #include "aplink/serial.h"
 #include "platform/clock.h"
-#include "platform/port_list.h"
 #include "platform/sleep.h"
 
 namespace {
@@ -21,7 +20,7 @@ std::string ap_device_path()
     if (!QX_GetCOM(port))
         return {};
     char path[64];
-    std::snprintf(path, sizeof path, PLAT_PORT_PATH_FORMAT, port);
+    std::snprintf(path, sizeof path, QXAP_PORT_PATH_FORMAT, port);
     return path;
 }
 
