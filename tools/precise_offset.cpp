@@ -18,6 +18,7 @@ struct one_sample {
     double offset_us;
     double delay_us;
     double window_us;  // between the poll that found nothing and the one that found the reply
+    double found_us;   // send to the poll that found the reply
     file_time mid;
 };
 
@@ -50,6 +51,7 @@ bool sample_offset(const clock_sample& s, one_sample& out)
     out.offset_us = raw_us + static_cast<double>(fold_quarter_hours(raw_ms) - raw_ms) * US_PER_MS;
     out.delay_us = static_cast<double>(delay) * US_PER_FILE_TIME;
     out.window_us = static_cast<double>(s.pc_waiting - s.pc_empty_poll) * US_PER_FILE_TIME;
+    out.found_us = static_cast<double>(s.pc_waiting - s.pc_before) * US_PER_FILE_TIME;
     out.mid = mid;
     return true;
 }
@@ -85,15 +87,22 @@ bool estimate_precise_offset(std::span<const clock_sample> samples, precise_offs
     }
     r.delay_mean_us = delay_sum / r.used;
 
-    // A sample that waited longer than the fastest can have spent its extra
-    // time on either side of the watch's reading, so its midpoint may be
-    // off by up to half the excess: weigh it down by that.
+    // A sample that waited longer than the fastest for the poll that found
+    // its reply can have spent its extra time on either side of the watch's
+    // reading, so its midpoint may be off by up to half the excess: weigh it
+    // down by that, and by how little its polls tell of the reply's arrival
+    // (a first poll held up by the host tells next to nothing).
+    double found_min = ok[0].found_us;
+    for (const one_sample& o : ok)
+        found_min = std::min(found_min, o.found_us);
     double w_sum = 0, w2_sum = 0, wy_sum = 0, window_sum = 0;
     long double mid_sum = 0;
     std::vector<double> weights;
     for (const one_sample& o : ok) {
-        const double half_excess = (o.delay_us - r.delay_min_us) / 2;
-        const double w = 1.0 / (PRECISE_NOISE_FLOOR_US * PRECISE_NOISE_FLOOR_US + half_excess * half_excess);
+        const double half_excess = (o.found_us - found_min) / 2;
+        const double window = o.window_us / (4 * std::sqrt(3.0));
+        const double w =
+            1.0 / (PRECISE_NOISE_FLOOR_US * PRECISE_NOISE_FLOOR_US + half_excess * half_excess + window * window);
         weights.push_back(w);
         w_sum += w;
         w2_sum += w * w;

@@ -137,6 +137,19 @@ TEST(PreciseOffset, RepliesAnywhereBetweenPollsAverageOut)
     EXPECT_NEAR(p.offset_us, 12300, TOLERANCE_US);
 }
 
+TEST(PreciseOffset, AHeldUpFirstPollDoesNotPullTheEstimate)
+{
+    // The host held one sample's first poll 3.7 ms, past the reply's arrival:
+    // nothing narrows the arrival down, and its midpoint guess is early.
+    std::vector<clock_sample> v = pass({12300 * US, 3 * MS, -1, 0, POLL_WINDOW});
+    clock_sample& held = v[9];
+    held.pc_empty_poll = held.pc_before;
+    held.pc_waiting = held.pc_before + static_cast<file_time>(3700 * US);
+    precise_offset p;
+    ASSERT_TRUE(estimate_precise_offset(v, p));
+    EXPECT_NEAR(p.offset_us, 12300, TOLERANCE_US);
+}
+
 TEST(PreciseOffset, SteadyLatencyShowsInTheUncertainty)
 {
     // Every reply waits 0.3 ms for the poll: the same error in every sample.
