@@ -40,3 +40,9 @@ bool filetime_to_systime(file_time ft, SYSTEMTIME& st);
 // Calendar fields to file time; false when a field is out of range
 // (wDayOfWeek is ignored).
 bool systime_to_filetime(const SYSTEMTIME& st, file_time& ft);
+
+// Seconds since 1970-01-01 00:00 UTC, to a fraction of a microsecond.
+inline double filetime_to_unix_seconds(file_time ft)
+{
+    return static_cast<double>(static_cast<int64_t>(ft - FILE_TIME_UNIX_EPOCH)) / static_cast<double>(FILE_TIME_PER_SECOND);
+}

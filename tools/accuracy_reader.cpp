@@ -7,6 +7,7 @@
 #include "tools/clock_sampling.h"
 #include "tools/console.h"
 #include "tools/pc_clock_check.h"
+#include "tools/run_record.h"
 #include "tools/tools.h"
 #include "watchlink/info_blocks.h"
 #include "watchlink/run_frame.h"
@@ -68,6 +69,8 @@ int accuracy_reader()
             code = TOOL_NO_READING;
         }
         print_info_blocks(blocks, fw);
+        if (code == TOOL_DONE)
+            record_reading(fw, stats);
     }
     std::fflush(stdout);
     close_access_point();

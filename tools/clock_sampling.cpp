@@ -29,7 +29,9 @@ sampling_end take_clock_samples(int count, int subsec_offset, uint16_t& status)
         clock_sample& s = clock_samples[static_cast<std::size_t>(clock_sample_count)];
         s.pc_before = plat_utc_now();
         QX_SYNC_SendCommand(cmd.data());
-        const bool waiting = poll_for_reply(status, POLL_CLOCK) && status == AP_SYNC_REPLY_WAITING;
+        s.pc_empty_poll = s.pc_before;
+        const bool waiting = poll_for_reply(status, POLL_CLOCK, &s.pc_empty_poll) && status == AP_SYNC_REPLY_WAITING;
+        s.pc_waiting = plat_utc_now();
         watch_reply reply{};
         const bool read = waiting && read_reply(reply);
         // The link slipped out of step and is back: this reading is lost, not wrong.
@@ -76,12 +78,12 @@ int64_t fold_quarter_hours(int64_t diff_ms)
 bool reduce_clock_samples(clock_statistics& stats)
 {
     const int n = clock_sample_count;
-    std::array<sample_use, CLOCK_SAMPLES_MAX> use{};
     std::array<int64_t, CLOCK_SAMPLES_MAX> delay{};  // 100 ns units
     int64_t least_delay = INT64_MAX;
     for (int i = CLOCK_SAMPLES_SKIPPED; i < n; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
         clock_sample& s = clock_samples[k];
+        s.use = sample_use::used;
         delay[k] = static_cast<int64_t>(s.pc_after - s.pc_before);
         const file_time ft1 = s.pc_before + static_cast<file_time>(delay[k] / 2);
         SYSTEMTIME st{};
@@ -94,7 +96,7 @@ bool reduce_clock_samples(clock_statistics& stats)
         st.wMilliseconds = static_cast<uint16_t>(s.subsec * 1000u / SUBSEC_PER_SECOND);
         file_time ft2 = 0;
         if (!systime_to_filetime(st, ft2)) {
-            use[k] = sample_use::out_of_range;
+            s.use = sample_use::out_of_range;
             continue;
         }
         s.diff_ms = fold_quarter_hours((static_cast<int64_t>(ft2) - static_cast<int64_t>(ft1)) /
@@ -107,12 +109,13 @@ bool reduce_clock_samples(clock_statistics& stats)
     std::size_t prompt = 0;
     for (int i = CLOCK_SAMPLES_SKIPPED; i < n; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
-        if (use[k] != sample_use::used)
+        clock_sample& s = clock_samples[k];
+        if (s.use != sample_use::used)
             continue;
         if (delay[k] - least_delay > PLAUSIBLE_DELAY_EXCESS_MS * PER_MS)
-            use[k] = sample_use::delayed;
+            s.use = sample_use::delayed;
         else
-            prompt_diffs[prompt++] = clock_samples[k].diff_ms;
+            prompt_diffs[prompt++] = s.diff_ms;
     }
     std::sort(prompt_diffs.begin(), prompt_diffs.begin() + static_cast<std::ptrdiff_t>(prompt));
     const int64_t median = prompt > 0 ? prompt_diffs[(prompt - 1) / 2] : 0;
@@ -124,10 +127,10 @@ bool reduce_clock_samples(clock_statistics& stats)
     int irq_min = clock_samples[0].irq_err;
     for (int i = CLOCK_SAMPLES_SKIPPED; i < n; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
-        const clock_sample& s = clock_samples[k];
-        if (use[k] == sample_use::used && std::llabs(s.diff_ms - median) > PLAUSIBLE_DIFF_SPREAD_MS)
-            use[k] = sample_use::off_median;
-        switch (use[k]) {
+        clock_sample& s = clock_samples[k];
+        if (s.use == sample_use::used && std::llabs(s.diff_ms - median) > PLAUSIBLE_DIFF_SPREAD_MS)
+            s.use = sample_use::off_median;
+        switch (s.use) {
         case sample_use::out_of_range:
             std::printf("diff %02d: watch time %u:%u is out of range, not used\n", i, s.minute, s.second);
             continue;
@@ -157,8 +160,8 @@ bool reduce_clock_samples(clock_statistics& stats)
     stats.average_diff = sum / used;
     int64_t square_sum = 0;
     for (int i = CLOCK_SAMPLES_SKIPPED; i < n; ++i)
-        if (use[static_cast<std::size_t>(i)] == sample_use::used) {
-            const int64_t d = clock_samples[static_cast<std::size_t>(i)].diff_ms - stats.average_diff;
+        if (const clock_sample& s = clock_samples[static_cast<std::size_t>(i)]; s.use == sample_use::used) {
+            const int64_t d = s.diff_ms - stats.average_diff;
             square_sum += d * d;
         }
     stats.std_dev = std::sqrt(static_cast<double>(square_sum / used));

@@ -6,14 +6,25 @@
 
 #include "platform/systime.h"
 
+// Why a sample of a pass is not used.
+enum class sample_use { used, out_of_range, delayed, off_median };
+
 struct clock_sample {
     file_time pc_before = 0;  // PC UTC just before the command went out
     file_time pc_after = 0;   // PC UTC just after the reply was read
+    // The reply reached the access point's buffer between these two: PC UTC
+    // just after the last status poll that found nothing (pc_before when the
+    // first found it) and just after the one that found it waiting. The
+    // precise offset brackets the watch's reading with them, the printed
+    // figures with pc_after.
+    file_time pc_empty_poll = 0;
+    file_time pc_waiting = 0;
     uint8_t minute = 0;
     uint8_t second = 0;
     uint8_t irq_err = 0;
     uint16_t subsec = 0;  // 1/32768 s; bit 15 is no part of the count
     int64_t diff_ms = 0;  // watch minus PC at the midpoint, filled by the reduction
+    sample_use use = sample_use::used;  // filled by the reduction
 };
 
 inline constexpr int CLOCK_SAMPLES_MAX = 22;
@@ -71,10 +82,8 @@ void print_utc_time(file_time t);
 // A difference taken to its representative nearest zero modulo a quarter hour.
 int64_t fold_quarter_hours(int64_t diff_ms);
 
-// Why a sample of a pass is not used.
-enum class sample_use { used, out_of_range, delayed, off_median };
-
 // Prints one "diff" line per used record, saying so when the sample is not
 // used and why, and the "UTC time" line, and fills stats from the usable
-// samples. False when too few are usable; nothing is filled then.
+// samples. False when too few are usable; nothing is filled then. Each
+// sample's use is kept in it, for the precise offset.
 bool reduce_clock_samples(clock_statistics& stats);

@@ -13,7 +13,9 @@ const tool_help HELP = {
     "prints each difference in ms, their mean and standard deviation, then the\n"
     "blocks. Put the watch into sync mode when asked. The reading is only as\n"
     "good as the PC clock: synchronise it first.\n"
-    "Changes nothing on the watch.\n",
+    "Changes nothing on the watch. Adds the reading to the record of readings\n"
+    "($XDG_STATE_HOME/orv3/readings.sqlite; ORV3_LOG=PATH or off), which\n"
+    "orv3drift reads.\n",
     {TOOL_DONE, TOOL_COMM_ERROR, TOOL_NO_LINK, TOOL_NO_READING, TOOL_OUTPUT_FAILED, TOOL_USAGE,
      TOOL_SIGNAL_BASE},
 };

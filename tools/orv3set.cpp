@@ -27,7 +27,8 @@ const tool_help HELP = {
     "               standard output\n"
     "\n"
     "Changes on the watch: its time and date, zone index, zone offset, DST mode\n"
-    "and DST rules; with tempoff= only its temperature offset.\n",
+    "and DST rules; with tempoff= only its temperature offset. A setting is\n"
+    "added to the record of readings as orv3get's readings are (ORV3_LOG).\n",
     {TOOL_DONE, TOOL_COMM_ERROR, TOOL_NO_LINK, TEMPOFF_NO_LINK, TOOL_NO_READING, TOOL_OUTPUT_FAILED,
      TOOL_NOT_SET, TOOL_REDIRECTED, TOOL_USAGE, TOOL_SIGNAL_BASE},
 };

@@ -13,6 +13,7 @@
 #include "tools/console.h"
 #include "tools/options.h"
 #include "tools/pc_clock_check.h"
+#include "tools/run_record.h"
 #include "tools/time_setter.h"
 #include "tools/tools.h"
 #include "watchlink/exchange.h"
@@ -45,6 +46,7 @@ void set_time(int32_t correction, int64_t average_delay, uint16_t& status)
     while (lt.wMilliseconds < SEND_WINDOW_FIRST_MS || lt.wMilliseconds > SEND_WINDOW_LAST_MS);
     watch_command cmd = time_command(lt, correction, average_delay);
     QX_SYNC_SendCommand(cmd.data());
+    note_time_command(cmd);
     watch_reply d3{};
     if (poll_for_reply(status, POLL_EXCHANGE) && status == AP_SYNC_REPLY_WAITING)
         read_reply(d3);
@@ -240,6 +242,7 @@ int time_setter(int argc, char** argv)
             else
                 print_both(MSG_TOO_FEW_SAMPLES);
             std::fflush(stdout);
+            note_setter_step(fw, step, measured ? &stats : nullptr);
             // A step that measured nothing sends nothing on a guess; one whose
             // samples fail the plausibility rule ends the run.
             const bool complete = measured && sampling == sampling_end::complete;
@@ -267,6 +270,8 @@ int time_setter(int argc, char** argv)
     leave_sync_mode();
     if (run_interrupted()) {
         close_access_point();
+        // A time that went out starts a new period in the record all the same.
+        record_setting();
         return interrupted_exit(UNDONE[sent]);
     }
     // Stopped short without a reading to blame: the watch or the access
@@ -276,5 +281,6 @@ int time_setter(int argc, char** argv)
         code = TOOL_COMM_ERROR;
     }
     close_access_point();
+    record_setting();
     return code;
 }

@@ -9,6 +9,7 @@ inline constexpr int TOOL_NO_LINK = -2;         // no access point, port not ope
 inline constexpr int TEMPOFF_NO_LINK = -3;      // temperature-offset mode: the same
 inline constexpr int TOOL_NO_READING = -4;      // too few clock samples pass the plausibility rule
 inline constexpr int TOOL_NO_PARAM_FILE = -5;   // parameter file missing or unusable
+inline constexpr int TOOL_NO_RECORD = -5;       // orv3drift: the same for the record of readings
 inline constexpr int TOOL_OUTPUT_FAILED = -6;   // standard output could not be written
 inline constexpr int TOOL_NOT_SET = -40;        // a written block did not read back
 inline constexpr int TOOL_REDIRECTED = -100;    // output redirected where a console is needed
@@ -48,3 +49,8 @@ int heq_parameter_tool();
 // ORV3DUMP: the watch's configuration memory as hex lines. 0; -1 blocks
 // missing after every sending; -2 access point not found or link not started.
 int memory_dump();
+
+// ORV3DRIFT: the watch's rate per period between settings from the record
+// of readings, the records as CSV, a plot. 0; 2 an option without its
+// value; -5 no record to read; -6 output or plot not written.
+int drift_tool(int argc, char** argv);

@@ -3,6 +3,7 @@
 #include "aplink/ap_commands.h"
 #include "aplink/qx_internal.h"
 #include "aplink/qxap.h"
+#include "platform/clock.h"
 #include "platform/sleep.h"
 
 namespace {
@@ -30,7 +31,7 @@ watch_command make_command(uint8_t code)
     return c;
 }
 
-bool poll_for_reply(uint16_t& status, poll_plan plan)
+bool poll_for_reply(uint16_t& status, poll_plan plan, file_time* last_empty)
 {
     bool ok = false;
     for (int i = 0; i < plan.polls; ++i) {
@@ -38,6 +39,8 @@ bool poll_for_reply(uint16_t& status, poll_plan plan)
         ok = poll_once(status);
         if ((ok && status == AP_SYNC_REPLY_WAITING) || link_slipped())
             break;
+        if (last_empty)
+            *last_empty = plat_utc_now();
     }
     return ok;
 }

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/systime.h"
 #include "watchlink/protocol.h"
 
 // How long to wait for a reply: polls of the buffer status, each after a sleep.
@@ -19,8 +20,10 @@ inline constexpr poll_plan POLL_SLOW = {100, 150};     // HEQ extra3 read and re
 // Polls until a reply waits (a poll succeeds with status 1) or the polls run
 // out; returns the flag of the last poll. status keeps the last polled value.
 // A poll whose reply came short or out of step fails with status 0 and ends
-// the polls: what it said belongs to no known request.
-bool poll_for_reply(uint16_t& status, poll_plan plan);
+// the polls: what it said belongs to no known request. last_empty, when
+// given, gets the PC time just after each poll that found nothing: the
+// reply reached the buffer after the last of them.
+bool poll_for_reply(uint16_t& status, poll_plan plan, file_time* last_empty = nullptr);
 
 // Fetches a reply that poll_for_reply found waiting; reply stays untouched
 // when the read fails, and a read that came short or out of step fails.

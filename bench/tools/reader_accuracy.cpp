@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "aplink/ap_commands.h"
+#include "bench/tools/reader_scenarios.h"
 #include "platform/clock.h"
 #include "tests/support/sim_harness.h"
 #include "tests/support/stdout_capture.h"
@@ -33,12 +34,6 @@ namespace {
 
 constexpr int READER_SAMPLES = 22;
 constexpr int REFERENCE_PASSES = 200;
-
-struct scenario {
-    std::string name;
-    double offset_ms;  // NAN: chosen so that the sampling straddles a minute
-    double jitter_ms;
-};
 
 struct wire_figures {
     double delay_ms = 0;      // clock command sent to its reply read back
@@ -195,16 +190,6 @@ int64_t reference_average(double offset_ms, double delay_ms)
         ->first;
 }
 
-// An offset that puts the watch's minute boundary in the middle of the
-// sampling of a run started now, given when sampling happens in a run.
-double straddling_offset(double sampling_mid_s)
-{
-    const int64_t at = static_cast<int64_t>(plat_utc_now()) + std::llround(sampling_mid_s * FILE_TIME_PER_SECOND);
-    const int64_t minute = 60 * static_cast<int64_t>(FILE_TIME_PER_SECOND);
-    const double into = static_cast<double>(at % minute) / FILE_TIME_PER_MS;
-    return into < 30000 ? -into : 60000 - into;
-}
-
 struct reading_figures {
     bool ok = false;
     std::vector<int64_t> diffs;
@@ -288,10 +273,7 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    const std::vector<scenario> scenarios = {
-        {"0", 0.0, 0}, {"+123.4", 123.4, 0}, {"-2500.0", -2500.0, 0}, {"minute", NAN, 0},
-        {"0", 0.0, 2}, {"+123.4", 123.4, 2}, {"-2500.0", -2500.0, 2}, {"minute", NAN, 2},
-    };
+    const std::vector<scenario>& scenarios = READER_SCENARIOS;
     const std::vector<pid_t> load_pids = start_load(load);
     const cpu_ticks bench_start = read_cpu_ticks();
     std::printf("orv3get against orv3sim (radio latency %s ms each way), %d run(s) per scenario, %d busy "

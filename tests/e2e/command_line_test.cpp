@@ -10,7 +10,7 @@
 
 namespace {
 
-const char* const EXECUTABLES[] = {"orv3get", "orv3set", "orv3param", "orv3dump", "orv3sim"};
+const char* const EXECUTABLES[] = {"orv3get", "orv3set", "orv3param", "orv3dump", "orv3drift", "orv3sim"};
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 

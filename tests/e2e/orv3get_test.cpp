@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "aplink/ap_commands.h"
+#include "aplink/qxap.h"
 #include "platform/port_list.h"
 #include "platform/serial_port.h"
 #include "platform/sysroot.h"
@@ -271,7 +272,7 @@ TEST(Orv3getFrame, AccessPointHeldByAnotherProgram)
     constexpr int PORT = 3;
     sim_server sim({sim_arg("port", PORT)});
     char device[32];
-    std::snprintf(device, sizeof device, PLAT_PORT_PATH_FORMAT, PORT);
+    std::snprintf(device, sizeof device, QXAP_PORT_PATH_FORMAT, PORT);
     const plat_serial holder = plat_serial_open(device);
     ASSERT_NE(holder, PLAT_SERIAL_NONE);
     run_options o;

@@ -318,6 +318,8 @@ run_result run_tool(const run_options& o)
         for (int fd : {in[0], in[1], err[0], err[1], out[0], out[1]})
             if (fd > 2)
                 close(fd);
+        // No run of a test adds to the user's own record of readings.
+        setenv("ORV3_LOG", "off", 1);
         // Without a simulator of its own a command may still be pointed at one.
         if (o.no_sim)
             unsetenv("ORV3_SYSROOT");

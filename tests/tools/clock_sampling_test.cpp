@@ -49,6 +49,10 @@ TEST_F(ClockSampling, NotReadyRepliesCostNoSample)
         const clock_sample& s = clock_samples[static_cast<std::size_t>(i)];
         EXPECT_EQ(s.irq_err, IRQ_ERR) << i;
         EXPECT_LT(s.pc_before, s.pc_after) << i;
+        // The polls around the reply's arrival lie inside the bracket.
+        EXPECT_LE(s.pc_before, s.pc_empty_poll) << i;
+        EXPECT_LT(s.pc_empty_poll, s.pc_waiting) << i;
+        EXPECT_LE(s.pc_waiting, s.pc_after) << i;
     }
     EXPECT_NEAR(static_cast<double>(reduced().average_diff), OFFSET_MS, AGREEMENT_MS);
 }
