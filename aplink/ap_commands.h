@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The access point's command codes and frame sizes: one table, used by the
 // link and by the simulated access point alike.
 #pragma once

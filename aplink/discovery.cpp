@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "aplink/discovery.h"
 
 #include "aplink/qxap.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finding the access point's serial port by its device description.
 #pragma once
 #include <string>

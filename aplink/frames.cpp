@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "aplink/frames.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Access point frames and the one request/reply transaction every command
 // is built on. State is module-wide: one access point, one transaction at a time.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The access point's command set, one function per command.
 #include <cstring>
 

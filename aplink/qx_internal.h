@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Access point commands that are not exported: the watch command send and
 // seven commands without a known user; and what the tools ask of the latest
 // reply beyond its status.

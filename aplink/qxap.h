@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qxap: drive the KQ RX2210 radio access point through its serial port.
 //
 // Lifecycle. Find the access point's port number with QX_GetCOM, format its

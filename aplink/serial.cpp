@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "aplink/serial.h"
 
 #include "platform/serial_port.h"

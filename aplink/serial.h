@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Serial channel: a static table of port slots over the platform's serial
 // port, with the read and write bounds of 20 ms per byte plus 40 ms.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fields of byte frames: little-endian unsigned and signed values of 1 to 4
 // bytes, and the big-endian 16-bit indices of the memory dump. Below both
 // link layers, for the access point's frames and the watch's alike.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Portable file time <-> calendar conversions (proleptic Gregorian, UTC).
 #include "platform/systime.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The PC's clocks.
 #pragma once
 #include <cstdint>

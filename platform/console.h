@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Process setup for timing work: timer resolution, priority, output type.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file system as the tools see it.
 #pragma once
 #include <cstddef>

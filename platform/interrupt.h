@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Requests to end a run: SIGINT, SIGTERM, SIGHUP and SIGPIPE (on Windows,
 // the console's control events). The handler only notes the first request;
 // the tools look at it between exchanges and close the link in order. A

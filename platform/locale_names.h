@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Names from the user's locale.
 #pragma once
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The serial ports present, by number, with their device descriptions.
 #pragma once
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Private-profile (INI) files, read the way the Windows private-profile calls
 // read them. Portable code, one implementation for every system, so that a
 // parameter file reads the same wherever the tools run.

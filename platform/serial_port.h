@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Serial device I/O with bounded waits. A handle names one open device.
 #pragma once
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Waiting: plain sleeps and console tones.
 #pragma once
 

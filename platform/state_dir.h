@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where a user's programs keep state between runs.
 #pragma once
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ORV3_SYSROOT: a directory that stands for "/" when devices and sysfs are
 // looked up, so a simulated access point can present itself like a real one.
 #pragma once

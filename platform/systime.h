@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Calendar and zone records as the watch tools use them, with the portable
 // conversions between file time and calendar fields.
 #pragma once

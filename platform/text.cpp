@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Portable code-page conversion and bounded copies of terminated text.
 #include "platform/text.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Names as the zone data holds them: 8-bit text in the ANSI code page and
 // 16-bit text, both terminated, in fixed fields. Every helper stays inside the
 // fields it is given and leaves its destination terminated.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The PC's current time zone, and the rules of any zone the system knows.
 #pragma once
 #include <cstdint>

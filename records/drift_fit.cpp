@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "records/drift_fit.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The watch's rate from its recorded offsets: the records split per watch
 // and per period between settings, and a weighted least-squares line
 // through each period's offsets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plot of the watch's offset against the date: the readings with their
 // uncertainties, the settings marked, each period's fitted line.
 #pragma once

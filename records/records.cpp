@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "records/records.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record of readings: one entry per run of the accuracy reader and per
 // setting, kept in a local database so that the watch's rate can be had
 // over days. Nothing here prints; failures come back as text.

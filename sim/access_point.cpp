@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated access point: frames from the PC, replies of the command
 // table's sizes, the sync radio link and its reply buffer, injected faults.
 #include <cstring>

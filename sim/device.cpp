@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated access point's device: a pseudo-terminal, presented under a
 // temporary ORV3_SYSROOT as /dev/ttyACM<n> with a USB product string in sysfs.
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Work for later: radio deliveries, late replies, the watch entering sync mode.
 #include <algorithm>
 #include <climits>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orv3sim: runs a command against the simulated access point and watch, or
 // serves until interrupted.
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orv3sim's command line.
 #include <cerrno>
 #include <cstdlib>

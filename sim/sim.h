@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orv3sim: a simulated access point with a simulated watch behind it, on a
 // pseudo-terminal. One process, one thread, one access point, one watch.
 #pragma once

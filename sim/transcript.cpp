@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Transcript: one line per frame, "<seconds since start> <direction> <hex bytes>".
 // Directions: pc>ap, ap>pc, ap>watch, watch>ap; notes are "<seconds> note <text>".
 #include "platform/clock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated watch: sync mode, information blocks, block writes, flash
 // store and reset, and the faults a real watch shows (late sync mode,
 // silence, lost commands, bad tags, a field that does not take).

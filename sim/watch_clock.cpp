@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The watch's clock: a calendar time that runs from a base with an offset and
 // a rate error against the PC's clock, read at the moment a command arrives.
 // Its calendar fields come from the C library, not from the tools' own

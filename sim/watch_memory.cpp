@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The watch's memories: the flash copy of its HEQ parameters, which a flash
 // store writes and a reset reads back, and its configuration memory, which
 // memory requests read in 16-byte blocks.

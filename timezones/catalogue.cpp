@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The time-zone catalogue over the selected zone source.
 #include "timezones/catalogue_internal.h"
 

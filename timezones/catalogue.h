@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The time-zone catalogue: the PC's zones with their names and rules, read
 // from the selected zone source (zone_source.h), sorted by the GMT offset of
 // their display names. One catalogue per process, built on demand by the

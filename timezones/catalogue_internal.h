@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The catalogue builder's own pieces, for the catalogue and its tests: the
 // record it keeps per zone, how it grows, and how it reads a value.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ICU zone source: one zone per Windows zone ID that ICU maps a canonical
 // tz database zone to, holding only "TZI", the rules of the ID's principal
 // zone ("001") this year. Names, display texts and map ids are absent, so the

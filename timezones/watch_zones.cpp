@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The watch's three zone tables, made from one list, and the matching.
 #include "timezones/watch_zones.h"
 

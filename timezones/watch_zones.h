@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The watch's zone tables and the match of the PC's current zone to a row.
 // The watch knows its zones by the row index in one of three firmware tables,
 // told apart by the zone table type 1, 2 or 3 (30, 43 and 44 rows). A zone is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Zone sources: where the catalogue builder reads the zones from. A source
 // looks like the Windows registry's time-zone database: a root key with one
 // subkey per zone, named values under it, keys opened and closed by handle.

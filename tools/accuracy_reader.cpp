@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ORV3GET: reads the watch's information blocks, takes 22 clock samples and
 // prints how far the watch's clock is from the PC's UTC clock.
 #include <cinttypes>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/clock_sampling.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Clock measurement: readings of the watch's clock bracketed by PC time
 // stamps, reduced to differences, their mean and spread, and the mean delay.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/command_line.h"
 
 #include <cstdio>

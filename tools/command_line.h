@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What every tool executable does with its command line before anything
 // else: --help and --version answered, arguments it does not take refused.
 #pragma once

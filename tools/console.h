@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Program entry: process setup shared by every tool.
 #pragma once
 

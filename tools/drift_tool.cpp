@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ORV3DRIFT: the watch's rate from the record of readings, per watch and per
 // period between settings, with today's predicted offset; the records as CSV,
 // and a plot.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ORV3PARAM: shows the watch's HEQ parameters beside the parameter file's,
 // and on the user's word writes the file's values, checks them by reading
 // the blocks back, stores them in the watch's flash and resets the watch.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/heq_params.h"
 
 #include <cstdio>

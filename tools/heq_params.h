@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The HEQ (temperature-compensation) parameters: the record, held once from
 // the parameter file and once from the watch, and the file that holds them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ORV3PARAM's pieces: its messages and questions, the watch's parameters
 // taken from the blocks, the comparison table and the yes/no answers.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ORV3DUMP: prints 768 bytes of the watch's configuration memory as hex
 // lines of 16 bytes, each as soon as its reply arrives.
 #include <array>

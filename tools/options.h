@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The setter's command-line options name=value: the zone offset, the watch
 // zone index and the DST mode it sends, or a new temperature offset.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ORV3DRIFT: the watch's rate over days from the record of readings.
 #include <cstring>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ORV3GET: the accuracy reader; its code is the exit status.
 #include "tools/command_line.h"
 #include "tools/console.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ORV3SET: the time, time-zone and DST setter; its options on the command line.
 #include "tools/command_line.h"
 #include "tools/console.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/precise_offset.h"
 
 #include <algorithm>

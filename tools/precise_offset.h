@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The watch's offset from the same clock samples as the printed average
 // diff, without its truncations: microseconds, favouring the samples that
 // spent the least time on the way, with an uncertainty.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/run_record.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a run of the reader or the setter leaves in the record of readings:
 // the printed figures, the precise offset from the same samples, the PC
 // clock's state and, for a setting, what was sent. A run that cannot record

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The setter's temperature-offset mode: writes opt_tempoff into the watch's
 // extra0 and shows the offset before and after.
 #include <cstdio>

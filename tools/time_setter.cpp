@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ORV3SET: sets the watch's clock to the PC's local time in three measured
 // steps, then sends it the zone settings that fit the PC's time zone.
 #include <cinttypes>

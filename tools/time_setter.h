@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ORV3SET's constants and arithmetic: its steps and waits, what the time
 // command carries and how the second step corrects the first, and which zone
 // table the watch's firmware has.

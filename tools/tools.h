@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool routines. Each runs once per process inside the run frame and
 // returns a small signed code, which its executable's main returns.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "watchlink/exchange.h"
 
 #include "aplink/ap_commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Commands to the watch and its replies, through the access point's sync
 // buffer: the standard exchange with retries, and the polling pieces the
 // tools run with their own counts.

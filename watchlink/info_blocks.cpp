@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "watchlink/info_blocks.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The watch's five information blocks extra0..extra4: reading them, the
 // firmware identification in extra3, and their printed lines.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The watch's side of the sync protocol: 19-byte command and reply frames,
 // command codes, reply tags and field positions. One definition, used by the
 // tools and by the simulated watch alike.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "watchlink/run_frame.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame every tool runs inside: banner, access point found and opened,
 // sync radio link started, the user prompted; at the end the watch leaves
 // sync mode, the link stops, the access point is reset and closed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // bench_ap_roundtrip [ITERATIONS]: the time one command takes from request
 // to reply against orv3sim, for a command without pause (the sync buffer
 // poll) and one with the 1 ms pause (the status read). The process is set

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Builds the zone catalogue from the ICU source again and again and reports
 // the time a build takes: the first (cold) build, then the median and the
 // worst of the following ones, and the number of zones held.

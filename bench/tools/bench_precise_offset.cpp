@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The precise offset that orv3get records, against the simulator's true
 // offset, for the reader benchmark's watches; and the rate from two readings
 // a minute apart of a drifting watch. Reported, never asserted.

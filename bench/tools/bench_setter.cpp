@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How well orv3set sets a simulated watch: the final clock error against the
 // PC's local time (the simulator's truth), its mean and spread over several
 // runs, and the run's wall time against the waits the setter prescribes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How well orv3get reads a simulated watch of known offset: the error of its
 // average diff, its spread, the delay per sample, and how long the whole
 // reading takes against the waits it prescribes. Reported, never asserted.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The watches the reader benchmarks read: offsets with and without radio
 // jitter, and one whose minute rolls over in the middle of the sampling.
 #pragma once

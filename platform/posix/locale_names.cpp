@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/locale_names.h"
 
 #include <clocale>

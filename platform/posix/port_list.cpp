@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CDC ACM ports from sysfs: /sys/class/tty/ttyACM<n>, the USB product string
 // as description.
 #include "platform/port_list.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Serial channel on a tty: exclusive, raw, with deadline-bounded poll loops.
 #include "platform/serial_port.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/state_dir.h"
 
 #include <cerrno>

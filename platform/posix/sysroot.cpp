@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/sysroot.h"
 
 #include <cstdlib>

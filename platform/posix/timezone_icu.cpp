@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The current zone and zone rules from ICU: the host zone honours TZ, and a
 // zone's rules are this year's, in the yearly form of a Windows zone record.
 #include "platform/timezone.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Discovery over sysfs trees built under ORV3_SYSROOT, laid out as the
 // kernel lays out a CDC ACM port.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Frames and transactions on a real pseudo-terminal, checked on the wire.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The QX_ command interface in-process against orv3sim on a pseudo-terminal.
 #include <gtest/gtest.h>
 

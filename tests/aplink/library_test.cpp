@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libqxap as other programs see it: exactly the public interface, under a
 // versioned name, and working on its own.
 #include <gmock/gmock.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The serial channel's bounds on a real pseudo-terminal, slot 0 driven
 // directly with the access point on the other end.
 #include <gtest/gtest.h>

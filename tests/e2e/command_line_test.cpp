@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every executable's command line: --help and --version answered without
 // opening anything, arguments a tool does not take refused before the port.
 #include <gtest/gtest.h>

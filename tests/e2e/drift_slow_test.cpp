@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The watch's rate end to end, slow: two readings a minute apart of one
 // simulated watch that gains 50 ppm, then a setting, then orv3drift.
 #include <chrono>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orv3drift on a record made here, and the record orv3get leaves: the
 // report, the CSV, the plot, and a record that cannot be written.
 #include <csignal>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every executable's exit status says whether it did its job: no access
 // point, no link, a watch that stops answering, results that cannot be written.
 #include <fstream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Access point faults and host stalls for runs of orv3get and orv3set: the
 // simulator options that make them, and what the runs end with.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ORV3PARAM end to end: the executable under the simulator, a terminal as its
 // standard output, scripted answers on its standard input, the parameter
 // file in its current directory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs ended by a signal: the work in hand is finished or not begun, the
 // watch leaves sync mode, the access point is stopped, reset and closed, one
 // line says what was left undone, and the exit status is 128 + the signal.

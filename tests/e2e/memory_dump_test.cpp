@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ORV3DUMP end to end against the simulated watch's configuration memory.
 #include <algorithm>
 #include <cstdio>

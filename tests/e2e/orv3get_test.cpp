@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orv3get run under orv3sim: exit status, both streams, what went on the wire.
 #include <cmath>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port is free for the next run, by any user, however the last run
 // ended: killed outright, or on a communication error.
 #include <climits>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test support for orv3set under orv3sim: one run with TZ set, the watch
 // commands it put on the wire, and the simulator's closing summary.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orv3set run under orv3sim with TZ set: the three steps, the zone settings
 // for each zone table type, the zone options, and watches that stop answering.
 #include <ctime>

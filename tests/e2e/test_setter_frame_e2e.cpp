@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orv3set runs that never set the time: the temperature-offset mode, and the
 // runs that end before the first step. None has the time command's busy
 // wait, so these may run beside anything.

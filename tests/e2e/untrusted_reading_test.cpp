@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orv3get against an access point whose replies come late, short or empty,
 // and a host that stalls clock samples: no reading is made of another
 // command's reply or of samples that cannot be right.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orv3set against an access point whose replies come late, short or empty,
 // and a host that stalls clock samples: no time command is built from what
 // could not be read in step or from samples that cannot be right.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz targets' view of their input: bytes taken from the front, zeros once
 // it runs out, so that every input is a whole case.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The INI reader over any text: section lists that never pass their buffer,
 // integers of any key.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The catalogue builder over a zone source of any shape and content (an
 // in-memory tree built from the input), then every accessor and the match
 // of watch zones against what it built.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Display names of any text, DST rule words of any date, rule comparison
 // of any records: nothing read past its end, offsets bounded.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reduction of clock samples taken around a realistic PC time: any
 // watch fields, delays from none to seconds (a PC clock stepped back now
 // and then). The figures stay within a quarter hour and are never NaN.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parameter file reader over any file content under one of its names:
 // used or refused, never more, and a used file gives what its keys say.
 #include <cstdio>

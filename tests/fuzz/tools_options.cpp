@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The setter's command line: any arguments, NUL-separated in the input.
 // What is taken never leaves a value that does not fit the watch.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The watch's information blocks as any watch could send them: the
 // firmware identification stays within its fields, the lines print.
 #include <cstdint>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs the build below a staging directory (DESTDIR) at its configured
 # prefix and library directory, as a packager does, then builds and runs a
 # consumer through the CMake package and through pkg-config.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File time <-> calendar fields: fixed dates, the limits, leap years and
 // centuries, weekdays, and round trips against the C library's calendar.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // prepare_console in a child process whose standard output is a pipe, a
 // file, a pseudo-terminal, /dev/null or closed.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The POSIX serial channel on a bare pseudo-terminal pair: what a purge keeps
 // and drops, and who may open the port after a run, however it ended.
 #include <gtest/gtest.h>

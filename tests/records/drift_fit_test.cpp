@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rate fit on synthetic records: periods between settings, a known rate,
 // and the cases that give no rate.
 #include <gtest/gtest.h>

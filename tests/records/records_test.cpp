@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The database of records: made on first use, reopened, shared by two
 // writers, and left alone when it is not one this code may write.
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An access point served by orv3sim and opened in this process the way the
 // tools open it: discovery, the device path, QX_OpenCOM.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test support: this process linked to a simulated watch, as a tool is
 // after its run frame has opened the link.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test support: TZ set for one scope.
 #pragma once
 #include <cstdlib>

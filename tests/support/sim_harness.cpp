@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/support/sim_harness.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test support: runs orv3sim and the tools as separate processes, on real
 // pseudo-terminals, and reads back what crossed the wire.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test support: what a call prints on the standard output.
 #pragma once
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The catalogue builder and its accessors over the in-memory zone source.
 #include <gtest/gtest.h>
 

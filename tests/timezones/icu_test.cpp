@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The PC's zone and the catalogue on real data: ICU's zones, TZ set per case.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A test whose catalogue is read from the in-memory source, empty at the start.
 #pragma once
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/timezones/memory_source.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An in-memory zone source for the catalogue tests: a tree of keys with
 // values, where any key can refuse to be listed or opened, and counters of
 // what the builder asked for.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Code-page conversion and bounded copies of names.
 #include <gtest/gtest.h>
 

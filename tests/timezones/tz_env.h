@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test support: zone rules built by hand, and TZ set for one scope.
 #pragma once
 #include "platform/systime.h"

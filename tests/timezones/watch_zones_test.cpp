@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The watch zone tables, the rule word, and the match of the PC's zone
 // (set through TZ) against catalogues of the in-memory source.
 #include <gtest/gtest.h>

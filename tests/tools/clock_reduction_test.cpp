@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reduction of a filled sample table: differences, folding, sums,
 // extremes and the lines it prints.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Clock samples taken from the simulated watch: what is stored, what the
 // watch's "not ready" and silence do to a pass, and stale replies.
 #include <cstdlib>

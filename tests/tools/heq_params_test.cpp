@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The HEQ parameter file: which file is found, how its values are read and
 // cut to the fields, and that no file, however malformed, reads out of bounds.
 #include <climits>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The precise offset from synthetic samples of a watch whose true offset is
 // known: no truncation, the fastest samples trusted, the fold kept.
 #include <cmath>

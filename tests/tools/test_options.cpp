@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The setter's options: the table's prefixes and handlers, the count that
 // selects the temperature-offset mode, and "%d" reading.
 #include <climits>

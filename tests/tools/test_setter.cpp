@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The setter's arithmetic: the time command from one local-time reading, the
 // second step's correction, and the zone table type of a firmware.
 #include <ostream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The standard exchange and the single sending against the simulated watch,
 // counted on the wire.
 #include <algorithm>

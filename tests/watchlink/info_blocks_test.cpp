@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Firmware identification from extra3 and the printed block lines.
 #include <cstdlib>
 #include <ostream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A program of someone else's, built against the installed library.
 #include <qxap.h>
 
