@@ -14,7 +14,7 @@ endfunction()
 
 run(${CMAKE_COMMAND} -E env DESTDIR=${stage} ${CMAKE_COMMAND} --install ${BUILD_DIR})
 foreach(f ${INCLUDEDIR}/qxap.h ${LIBDIR}/libqxap.so ${LIBDIR}/cmake/qxap/qxapConfig.cmake
-    ${LIBDIR}/pkgconfig/qxap.pc ${BINDIR}/orv3get ${BINDIR}/orv3sim ${BINDIR}/orv3drift ${MANDIR}/man1/orv3get.1
+    ${LIBDIR}/pkgconfig/qxap.pc ${BINDIR}/orv3get ${BINDIR}/orv3sim ${BINDIR}/orv3drift ${MANDIR}/man1/orv3get.1 ${MANDIR}/man1/orv3drift.1
     ${MANDIR}/man3/qxap.3 ${PREFIX}/lib/udev/rules.d/70-orv3-access-point.rules)
   if(NOT EXISTS ${stage}${f})
     message(FATAL_ERROR "not installed: ${f}")
