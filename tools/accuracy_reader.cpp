@@ -5,7 +5,7 @@
 
 #include "aplink/ap_commands.h"
 #include "tools/clock_sampling.h"
-#include "tools/console.h"
+#include "tools/entry.h"
 #include "tools/tools.h"
 #include "watchlink/info_blocks.h"
 #include "watchlink/run_frame.h"

@@ -1,6 +1,6 @@
 // ORV3DUMP: the configuration memory dump; its code is the exit status.
 #include "tools/command_line.h"
-#include "tools/console.h"
+#include "tools/entry.h"
 #include "tools/tools.h"
 
 namespace {

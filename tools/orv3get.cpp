@@ -1,6 +1,6 @@
 // ORV3GET: the accuracy reader; its code is the exit status.
 #include "tools/command_line.h"
-#include "tools/console.h"
+#include "tools/entry.h"
 #include "tools/tools.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "platform/timezone.h"
 #include "timezones/watch_zones.h"
 #include "tools/clock_sampling.h"
-#include "tools/console.h"
+#include "tools/entry.h"
 #include "tools/options.h"
 #include "tools/time_setter.h"
 #include "tools/tools.h"

@@ -1,4 +1,4 @@
-#include "tools/console.h"
+#include "tools/entry.h"
 
 #include <cerrno>
 #include <cstdio>
