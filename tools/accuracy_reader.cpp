@@ -6,7 +6,7 @@
 
 #include "aplink/ap_commands.h"
 #include "tools/clock_sampling.h"
-#include "tools/console.h"
+#include "tools/entry.h"
 #include "tools/pc_clock_check.h"
 #include "tools/run_record.h"
 #include "tools/tools.h"

@@ -6,7 +6,7 @@
 
 #include "aplink/ap_commands.h"
 #include "aplink/qx_internal.h"
-#include "tools/console.h"
+#include "tools/entry.h"
 #include "tools/tools.h"
 #include "watchlink/exchange.h"
 #include "watchlink/run_frame.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // ORV3PARAM: the HEQ parameter tool; its code is the exit status.
 #include "tools/command_line.h"
-#include "tools/console.h"
+#include "tools/entry.h"
 #include "tools/tools.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // ORV3SET: the time, time-zone and DST setter; its options on the command line.
 #include "tools/command_line.h"
-#include "tools/console.h"
+#include "tools/entry.h"
 #include "tools/options.h"
 #include "tools/tools.h"
 

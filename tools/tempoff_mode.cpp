@@ -5,7 +5,7 @@
 
 #include "aplink/ap_commands.h"
 #include "platform/sleep.h"
-#include "tools/console.h"
+#include "tools/entry.h"
 #include "tools/options.h"
 #include "tools/tools.h"
 #include "watchlink/exchange.h"

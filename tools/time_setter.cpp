@@ -11,7 +11,7 @@
 #include "platform/timezone.h"
 #include "timezones/watch_zones.h"
 #include "tools/clock_sampling.h"
-#include "tools/console.h"
+#include "tools/entry.h"
 #include "tools/options.h"
 #include "tools/pc_clock_check.h"
 #include "tools/run_record.h"

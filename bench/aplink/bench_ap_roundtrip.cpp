@@ -12,7 +12,7 @@
 #include "aplink/qxap.h"
 #include "platform/clock.h"
 #include "tests/support/sim_harness.h"
-#include "tools/console.h"
+#include "tools/entry.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include <unistd.h>
 
 #include "aplink/ap_commands.h"
-#include "tools/console.h"
+#include "tools/entry.h"
 #include "tools/pc_clock_check.h"
 #include "watchlink/protocol.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "tools/console.h"
+#include "tools/entry.h"
 
 #include <cerrno>
 #include <cstdio>

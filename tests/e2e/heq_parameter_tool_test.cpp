@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/support/sim_harness.h"
-#include "tools/heq_tool.h"
+#include "tools/heq_parameter_tool.h"
 #include "watchlink/protocol.h"
 #include "watchlink/run_frame.h"
 

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "tests/support/sim_harness.h"
-#include "tools/console.h"
+#include "tools/entry.h"
 
 namespace {
 
