@@ -48,7 +48,7 @@
 
 // The library's own build defines QXAP_BUILD; a program that uses it does not.
 #if defined(_WIN32) && defined(QXAP_BUILD)
-#define QXAP_API __declspec(dllexport)
+#define QXAP_API  // qxap.def names what qxap.dll exports
 #elif defined(_WIN32)
 #define QXAP_API __declspec(dllimport)
 #else

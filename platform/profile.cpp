@@ -80,7 +80,7 @@ struct line_splitter {
     void feed(std::string_view piece)
     {
         for (std::size_t i = 0; i < piece.size() && go_on; ++i) {
-            if (piece[i] == '\n')
+            if (piece[i] == '\n' || piece[i] == '\r')
                 deliver();
             else if (line.size() < PROFILE_LINE_MAX)
                 line.push_back(piece[i]);
@@ -125,16 +125,37 @@ bool for_each_line(const char* path, F&& on_line)
     return true;
 }
 
+// Value of a digit in bases up to 36; 36 for no digit.
+uint32_t digit_value(char c)
+{
+    if (c >= '0' && c <= '9')
+        return static_cast<uint32_t>(c - '0');
+    if (c >= 'a' && c <= 'z')
+        return static_cast<uint32_t>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'Z')
+        return static_cast<uint32_t>(c - 'A' + 10);
+    return 36;
+}
+
 // The integer syntax of a value; see the header.
 int32_t value_to_int(std::string_view v)
 {
     std::size_t i = 0;
+    while (i < v.size() && static_cast<unsigned char>(v[i]) <= ' ' && v[i] != '\0')
+        ++i;
     bool negative = false;
     if (i < v.size() && (v[i] == '-' || v[i] == '+'))
         negative = v[i++] == '-';
+    uint32_t base = 10;
+    if (i + 1 < v.size() && v[i] == '0') {
+        const char prefix = v[i + 1];
+        base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
+        if (base != 10)
+            i += 2;
+    }
     uint32_t n = 0;  // unsigned: wraps around modulo 2^32
-    for (; i < v.size() && v[i] >= '0' && v[i] <= '9'; ++i)
-        n = n * 10u + static_cast<uint32_t>(v[i] - '0');
+    for (; i < v.size() && digit_value(v[i]) < base; ++i)
+        n = n * base + digit_value(v[i]);
     return static_cast<int32_t>(negative ? 0u - n : n);
 }
 
@@ -189,7 +210,7 @@ int32_t key_int(ForEachLine&& for_each, const char* section, const char* key, in
         if (l.kind == profile_line::section) {
             if (where == inside)
                 where = after;
-            else if (where == before && equal_ignoring_case(l.name, section))
+            else if (where == before && !l.name.empty() && equal_ignoring_case(l.name, section))
                 where = inside;
             return where != after;
         }
@@ -207,12 +228,12 @@ int32_t key_int(ForEachLine&& for_each, const char* section, const char* key, in
 
 }  // namespace
 
-std::size_t plat_profile_section_names(const char* path, char* buf, std::size_t size)
+std::size_t profile_file_section_names(const char* path, char* buf, std::size_t size)
 {
     return section_names([&](auto&& on_line) { return for_each_line(path, on_line); }, buf, size);
 }
 
-int32_t plat_profile_int(const char* section, const char* key, int32_t def, const char* path)
+int32_t profile_file_int(const char* section, const char* key, int32_t def, const char* path)
 {
     return key_int([&](auto&& on_line) { return for_each_line(path, on_line); }, section, key, def);
 }

@@ -3,8 +3,15 @@
 #pragma once
 #include <cstdint>
 
+#ifdef _WIN32
+// The device with its two completion records (one per direction).
+struct plat_serial_port;
+using plat_serial = plat_serial_port*;
+inline constexpr plat_serial PLAT_SERIAL_NONE = nullptr;
+#else
 using plat_serial = int;
 inline constexpr plat_serial PLAT_SERIAL_NONE = -1;
+#endif
 
 // Opens the device for this process alone (a lock that ends with the process), raw 8N1 at 115200 baud without flow control,
 // DTR and RTS raised; PLAT_SERIAL_NONE when missing, busy or not a port.

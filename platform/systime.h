@@ -4,30 +4,13 @@
 #pragma once
 #include <cstdint>
 
-// A point in time as eight calendar fields (or, in a zone's transition date
-// with wYear 0, a yearly rule: month, weekday, week 1..5 with 5 the last).
-struct SYSTEMTIME {
-    uint16_t wYear;
-    uint16_t wMonth;
-    uint16_t wDayOfWeek;  // 0 is Sunday
-    uint16_t wDay;
-    uint16_t wHour;
-    uint16_t wMinute;
-    uint16_t wSecond;
-    uint16_t wMilliseconds;
-};
-static_assert(sizeof(SYSTEMTIME) == 16);
-
-// One zone: UTC = local time + Bias (+ StandardBias or DaylightBias), minutes.
-struct TIME_ZONE_INFORMATION {
-    int32_t Bias;
-    char16_t StandardName[32];
-    SYSTEMTIME StandardDate;
-    int32_t StandardBias;
-    char16_t DaylightName[32];
-    SYSTEMTIME DaylightDate;
-    int32_t DaylightBias;
-};
+// SYSTEMTIME and TIME_ZONE_INFORMATION: the platform's own records where it
+// has them (with TIME_ZONE_ID_*), the same layout defined here elsewhere.
+#ifdef _WIN32
+#include "platform/win32/records.h"
+#else
+#include "platform/posix/records.h"
+#endif
 
 // File time: 100-nanosecond units since 1601-01-01 00:00 UTC.
 using file_time = uint64_t;

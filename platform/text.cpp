@@ -31,6 +31,23 @@ std::size_t convert(std::basic_string_view<From> src, std::span<To> dest, Map ma
     return n;
 }
 
+template <typename Unit, std::size_t N>
+std::u16string name_of(const Unit (&field)[N])
+{
+    static_assert(sizeof(Unit) == sizeof(char16_t));
+    const auto units = view_of(std::span<const Unit>(field));
+    std::u16string name(units.size(), u'\0');
+    std::transform(units.begin(), units.end(), name.begin(),
+                   [](Unit c) { return static_cast<char16_t>(c); });
+    return name;
+}
+
+template <typename Unit, std::size_t N>
+void set_name(Unit (&field)[N], std::u16string_view name)
+{
+    convert(name, std::span<Unit>(field), [](char16_t c) { return static_cast<Unit>(c); });
+}
+
 }  // namespace
 
 std::string_view text_view(std::span<const char> field) { return view_of(field); }
@@ -60,6 +77,33 @@ std::size_t copy_text(std::string_view src, std::span<char> dest)
 std::size_t copy_text(std::u16string_view src, std::span<char16_t> dest)
 {
     return convert(src, dest, [](char16_t c) { return c; });
+}
+
+bool decimal_number(std::string_view digits, unsigned& number)
+{
+    if (digits.empty())
+        return false;
+    unsigned long long n = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return false;
+        n = n * 10 + static_cast<unsigned>(c - '0');
+        if (n > 0xFFFFFFFFULL)
+            return false;
+    }
+    number = static_cast<unsigned>(n);
+    return true;
+}
+
+std::u16string zone_standard_name(const TIME_ZONE_INFORMATION& tzi) { return name_of(tzi.StandardName); }
+
+std::u16string zone_daylight_name(const TIME_ZONE_INFORMATION& tzi) { return name_of(tzi.DaylightName); }
+
+void set_zone_names(TIME_ZONE_INFORMATION& tzi, std::u16string_view standard,
+                    std::u16string_view daylight)
+{
+    set_name(tzi.StandardName, standard);
+    set_name(tzi.DaylightName, daylight);
 }
 
 bool equal_ignoring_case(std::string_view a, std::string_view b)

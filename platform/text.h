@@ -5,7 +5,10 @@
 #pragma once
 #include <cstddef>
 #include <span>
+#include <string>
 #include <string_view>
+
+#include "platform/systime.h"
 
 // The text of a field: up to its first 0, or the whole field when it has none.
 std::string_view text_view(std::span<const char> field);
@@ -21,6 +24,18 @@ std::size_t narrow_text(std::u16string_view src, std::span<char> dest);
 // Terminated copies cut to dest.size() - 1 characters; return the count copied.
 std::size_t copy_text(std::string_view src, std::span<char> dest);
 std::size_t copy_text(std::u16string_view src, std::span<char16_t> dest);
+
+// The number that digits spell: one or more decimal digits and nothing else,
+// within 32 bits; false otherwise (a port name's number, for instance).
+bool decimal_number(std::string_view digits, unsigned& number);
+
+// The names of a zone record as 16-bit text: the record's own unit type is
+// the platform's (16-bit either way).
+std::u16string zone_standard_name(const TIME_ZONE_INFORMATION& tzi);
+std::u16string zone_daylight_name(const TIME_ZONE_INFORMATION& tzi);
+// Sets both names of a zone record, each cut to fit and terminated.
+void set_zone_names(TIME_ZONE_INFORMATION& tzi, std::u16string_view standard,
+                    std::u16string_view daylight);
 
 // Letter case of ASCII only, whatever the locale: names and option prefixes
 // are ASCII. Equal texts, and text beginning with prefix.

@@ -4,10 +4,6 @@
 #include <cstdint>
 #include "platform/systime.h"
 
-inline constexpr uint32_t TIME_ZONE_ID_UNKNOWN = 0;
-inline constexpr uint32_t TIME_ZONE_ID_STANDARD = 1;
-inline constexpr uint32_t TIME_ZONE_ID_DAYLIGHT = 2;
-
 // Fills tzi with the current zone's biases, names and yearly transition
 // dates; returns TIME_ZONE_ID_DAYLIGHT while daylight time is in force,
 // TIME_ZONE_ID_STANDARD or TIME_ZONE_ID_UNKNOWN (no daylight time) otherwise.

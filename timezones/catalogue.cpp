@@ -293,8 +293,7 @@ bool TzGetZoneInfo(int index, TIME_ZONE_INFORMATION& tzi)
     tzi.Bias = rec->rules.Bias;
     tzi.StandardBias = rec->rules.StandardBias;
     tzi.DaylightBias = rec->rules.DaylightBias;
-    copy_text(text_view(rec->standard_name), tzi.StandardName);
-    copy_text(text_view(rec->daylight_name), tzi.DaylightName);
+    set_zone_names(tzi, text_view(rec->standard_name), text_view(rec->daylight_name));
     tzi.StandardDate = rec->rules.StandardDate;
     tzi.DaylightDate = rec->rules.DaylightDate;
     return true;

@@ -159,7 +159,7 @@ int TzMatchWatchZone(int type, std::span<char> name)
 {
     TIME_ZONE_INFORMATION tzi{};
     plat_get_time_zone_information(tzi);
-    const std::u16string_view standard_name = text_view(tzi.StandardName);
+    const std::u16string standard_name = zone_standard_name(tzi);
     narrow_text(standard_name, name);
     int r = TzFindWatchZoneByName(type, text_view(name));
     if (r >= 0)

@@ -4,12 +4,12 @@
 #include "platform/port_list.h"
 
 #include <algorithm>
-#include <cctype>
 #include <dirent.h>
 #include <fstream>
 #include <utility>
 
 #include "platform/sysroot.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -21,18 +21,8 @@ constexpr char ACM_PREFIX[] = "ttyACM";
 bool acm_port_number(const char* name, unsigned& number)
 {
     const std::size_t plen = sizeof ACM_PREFIX - 1;
-    if (std::char_traits<char>::compare(name, ACM_PREFIX, plen) != 0 || name[plen] == '\0')
-        return false;
-    unsigned long long n = 0;
-    for (const char* p = name + plen; *p != '\0'; ++p) {
-        if (!std::isdigit(static_cast<unsigned char>(*p)))
-            return false;
-        n = n * 10 + static_cast<unsigned>(*p - '0');
-        if (n > 0xFFFFFFFFULL)
-            return false;
-    }
-    number = static_cast<unsigned>(n);
-    return true;
+    return std::char_traits<char>::compare(name, ACM_PREFIX, plen) == 0 &&
+           decimal_number(name + plen, number);
 }
 
 std::string first_line(const std::string& path)

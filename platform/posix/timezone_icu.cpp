@@ -153,8 +153,7 @@ uint32_t plat_get_time_zone_information(TIME_ZONE_INFORMATION& tzi)
     // name is the same text, as a catalogue zone without "Dlt" has its key name.
     if (U_FAILURE(ec) || name.isBogus() || name.isEmpty())
         name = id;
-    copy_text(view_of(name), tzi.StandardName);
-    copy_text(view_of(name), tzi.DaylightName);
+    set_zone_names(tzi, view_of(name), view_of(name));
     zone_rules(host, tzi);
 
     int32_t raw = 0, dst = 0;

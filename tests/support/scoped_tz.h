@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "tests/support/test_env.h"
+
 // Sets TZ for the lifetime of the object and puts back what was there.
 class ScopedTz {
 public:
@@ -13,15 +15,12 @@ public:
     {
         if (const char* old = std::getenv("TZ"))
             saved_ = old;
-        setenv("TZ", value, 1);
+        set_test_env("TZ", value);
         tzset();
     }
     ~ScopedTz()
     {
-        if (saved_)
-            setenv("TZ", saved_->c_str(), 1);
-        else
-            unsetenv("TZ");
+        set_test_env("TZ", saved_ ? saved_->c_str() : nullptr);
         tzset();
     }
     ScopedTz(const ScopedTz&) = delete;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/stdout_capture.h"
+#include "tests/support/test_env.h"
 #include "watchlink/info_blocks.h"
 
 namespace {
@@ -23,7 +24,7 @@ watch_reply extra3_of(uint8_t kind, uint8_t version, uint8_t variant, uint8_t mo
 // The printed lines with month names of the C locale.
 std::string printed(const info_blocks& blocks)
 {
-    setenv("LC_ALL", "C", 1);
+    set_test_env("LC_ALL", "C");
     return capture_stdout([&] { print_info_blocks(blocks, identify_firmware(blocks[3])); });
 }
 
