@@ -31,6 +31,14 @@ bool make_dirs(const std::string& path)
     return true;
 }
 
+// Wine maps COM<N> onto whatever device dosdevices/com<N> links to.
+std::string wine_port_link()
+{
+    return sim_settings.wine_prefix + "/dosdevices/com" + std::to_string(sim_settings.port);
+}
+
+std::string slave_name;
+
 int remove_entry(const char* path, const struct stat*, int, FTW*) { return remove(path); }
 
 }  // namespace
@@ -63,6 +71,15 @@ bool sim_create_device()
     if (!make_dirs(iface) || !make_dirs(cls) || !make_dirs(sim_sysroot + "/dev"))
         return false;
     std::ofstream(usb + "/product") << sim_settings.description << "\n";
+    slave_name = name;
+    if (!sim_settings.wine_prefix.empty()) {
+        if (!make_dirs(sim_settings.wine_prefix + "/dosdevices"))
+            return false;
+        // A link left by a simulator that was killed is replaced.
+        unlink(wine_port_link().c_str());
+        if (symlink(name, wine_port_link().c_str()) != 0)
+            return false;
+    }
     return symlink(iface.c_str(), (cls + "/device").c_str()) == 0 &&
            symlink(name, (sim_sysroot + "/dev/" + port).c_str()) == 0;
 }
@@ -80,6 +97,13 @@ void sim_hang_up()
 void sim_remove_device()
 {
     sim_hang_up();
+    // Only our own link: another simulator may have taken the port since.
+    if (!sim_settings.wine_prefix.empty() && !slave_name.empty()) {
+        char target[256] = {};
+        const ssize_t n = readlink(wine_port_link().c_str(), target, sizeof target - 1);
+        if (n > 0 && slave_name == std::string(target, static_cast<std::size_t>(n)))
+            unlink(wine_port_link().c_str());
+    }
     if (!sim_sysroot.empty())
         nftw(sim_sysroot.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
     sim_sysroot.clear();

@@ -25,6 +25,7 @@ struct option_row {
 const option_row OPTIONS[] = {
     {"port", kind::integer, &sim_settings.port, "N: the access point is ttyACM<N> (7)"},
     {"description", kind::text, &sim_settings.description, "TEXT: the port's USB product string"},
+    {"wine-prefix", kind::text, &sim_settings.wine_prefix, "DIR: also the port COM<N> of this Wine prefix"},
     {"transcript", kind::text, &sim_settings.transcript_path, "FILE: write every frame with time stamps"},
     {"summary", kind::text, &sim_settings.summary_path, "FILE: the closing summary (standard error)"},
     {"ap-refuse", kind::fault, &sim_settings.refuse, "STATUS[@CODE][:N]: reply with this status instead of 6"},

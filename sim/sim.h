@@ -42,6 +42,7 @@ struct sim_config {
     // How the access point presents itself.
     int port = 7;
     std::string description;
+    std::string wine_prefix;  // also offered as COM<port> of this Wine prefix
     std::string transcript_path;  // every frame, both directions
     std::string summary_path;     // default: standard error
 

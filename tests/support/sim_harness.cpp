@@ -45,6 +45,29 @@ std::string resolve(const std::string& name)
     return name.find('/') == std::string::npos ? bin_path(name) : name;
 }
 
+constexpr int SIM_DEFAULT_PORT = 7;
+constexpr char SIM_PORT_OPTION[] = "--port=";
+
+// The port number a simulator with these options serves.
+std::string sim_port(const std::vector<std::string>& sim_args)
+{
+    std::string port = std::to_string(SIM_DEFAULT_PORT);
+    for (const std::string& a : sim_args)
+        if (a.starts_with(SIM_PORT_OPTION))
+            port = a.substr(sizeof SIM_PORT_OPTION - 1);
+    return port;
+}
+
+// Windows writes text with CR LF line ends.
+std::string lf_line_ends(std::string text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            out += text[i];
+    return out;
+}
+
 // Reads every descriptor until it ends; a pseudo-terminal ends with EIO.
 // tick, when given, runs every few milliseconds; out_fd is closed once it
 // has delivered out_lines lines.
@@ -127,6 +150,12 @@ std::string sim_poke(int block, int offset, const std::vector<uint8_t>& bytes)
         hex += b;
     }
     return sim_arg("poke", block, std::string(":").append(std::to_string(offset)).append(":").append(hex));
+}
+
+std::string wine_exe_dir()
+{
+    const char* dir = std::getenv("ORV3_WINE_EXE_DIR");
+    return dir != nullptr ? dir : "";
 }
 
 std::string bin_path(const std::string& name) { return std::string(ORV3_BIN_DIR) + "/" + name; }
@@ -285,12 +314,22 @@ run_result run_tool(const run_options& o)
     const std::string transcript = o.server ? o.server->transcript_path : dir + "/transcript";
     const std::string summary = dir + "/summary";
     std::vector<std::string> argv;
+    const char* wine_prefix = std::getenv("WINEPREFIX");
+    if (o.windows && (wine_exe_dir().empty() || wine_prefix == nullptr))
+        throw std::runtime_error("a run under Wine needs ORV3_WINE_EXE_DIR and WINEPREFIX");
     if (!o.no_sim && !o.server) {
         argv = {bin_path("orv3sim"), "--transcript=" + transcript, "--summary=" + summary};
+        if (o.windows)
+            argv.push_back(std::string("--wine-prefix=") + wine_prefix);
         argv.insert(argv.end(), o.sim_args.begin(), o.sim_args.end());
         argv.push_back("--");
     }
-    argv.push_back(resolve(o.command.at(0)));
+    if (o.windows) {
+        argv.push_back(ORV3_WINE);
+        argv.push_back(wine_exe_dir() + "/" + o.command.at(0) + ".exe");
+    } else {
+        argv.push_back(resolve(o.command.at(0)));
+    }
     argv.insert(argv.end(), o.command.begin() + 1, o.command.end());
 
     int in[2], err[2], out[2] = {-1, -1};
@@ -324,6 +363,13 @@ run_result run_tool(const run_options& o)
         // Without a simulator of its own a command may still be pointed at one.
         if (o.no_sim)
             unsetenv("ORV3_SYSROOT");
+        if (o.windows) {
+            setenv("ORV3_PORT", sim_port(o.sim_args).c_str(), 1);
+            setenv("WINEDEBUG", "-all", 1);
+            // Headless: no display for Wine to open windows on.
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+        }
         for (const auto& [k, v] : o.env)
             setenv(k.c_str(), v.c_str(), 1);
         if (!o.cwd.empty() && chdir(o.cwd.c_str()) != 0)
@@ -372,6 +418,10 @@ run_result run_tool(const run_options& o)
         }
     };
     drain(fds, o.signal != 0 ? std::function<void()>(send_signal) : std::function<void()>(), out[0], o.stdout_lines);
+    if (o.windows) {
+        res.out = lf_line_ends(res.out);
+        res.err = lf_line_ends(res.err);
+    }
     take_host_lines(res.err, res.host);
     int st = 0;
     waitpid(pid, &st, 0);
@@ -379,7 +429,7 @@ run_result run_tool(const run_options& o)
     struct stat out_stat{};
     // A device such as /dev/full is written to, not read back.
     if (!o.stdout_file.empty() && stat(o.stdout_file.c_str(), &out_stat) == 0 && S_ISREG(out_stat.st_mode))
-        res.out = read_file(o.stdout_file);
+        res.out = o.windows ? lf_line_ends(read_file(o.stdout_file)) : read_file(o.stdout_file);
     res.summary = read_file(summary);
     res.wire = read_transcript(transcript);
     return res;

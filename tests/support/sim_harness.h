@@ -83,6 +83,11 @@ struct run_options {
     const sim_server* server = nullptr;
     unsigned user = 0;  // run the command as this user id (0: unchanged)
     int closed_stream = -1;  // a standard stream (0, 1 or 2) the command starts without
+    // The command's Windows build (<name>.exe in $ORV3_WINE_EXE_DIR) under
+    // Wine in $WINEPREFIX, told by ORV3_PORT to use the port the simulator
+    // offers there as COM<N> (--port=N in sim_args, else 7). Its CR LF line
+    // ends come back as LF.
+    bool windows = false;
 };
 
 struct run_result {
@@ -92,3 +97,7 @@ struct run_result {
     std::vector<wire_frame> wire;
 };
 run_result run_tool(const run_options& o);
+
+// The folder of the Windows executables the end-to-end runs under Wine use;
+// empty when this build has none.
+std::string wine_exe_dir();

@@ -1,0 +1,175 @@
+// SPDX-License-Identifier: MIT
+// The Windows tools under Wine against the simulator, through Wine's serial
+// port: each run beside the same run of the Linux tool, which must end the
+// same way, print the same lines (figures of the clock aside) and leave the
+// watch in the same state.
+#include <fstream>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "aplink/ap_commands.h"
+#include "tests/support/sim_harness.h"
+#include "tools/tools.h"
+#include "watchlink/protocol.h"
+#include "watchlink/run_frame.h"
+
+namespace {
+
+// The Windows build and the Wine prefix this build was configured with.
+[[maybe_unused]] const bool configured = [] {
+    setenv("ORV3_WINE_EXE_DIR", ORV3_WINE_EXE_DIR, 0);
+    setenv("WINEPREFIX", ORV3_WINE_PREFIX, 0);
+    setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 0);
+    return true;
+}();
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Lines whose figures come from one run's clock: compared by their shape.
+constexpr const char* CLOCK_LINE_STARTS[] = {"diff ", "UTC time = ", "average diff = ", "irq_err_min = "};
+
+std::vector<std::string> comparable_lines(const std::string& text)
+{
+    static const std::regex number("-?[0-9]+(\\.[0-9]+)?");
+    std::vector<std::string> lines = lines_of(text);
+    for (std::string& l : lines)
+        for (const char* start : CLOCK_LINE_STARTS)
+            if (l.starts_with(start))
+                l = std::regex_replace(l, number, "#");
+    return lines;
+}
+
+// The watch as the simulator left it: every summary line but those that
+// count frames or measure the clock.
+std::vector<std::string> watch_state(const std::string& summary)
+{
+    static const std::regex clock_or_count("frames|commands in sync mode|watch clock|clock reads");
+    std::vector<std::string> state;
+    for (const std::string& l : lines_of(summary))
+        if (!std::regex_search(l, clock_or_count))
+            state.push_back(l);
+    return state;
+}
+
+struct twin_case {
+    const char* name = "";
+    std::vector<std::string> command{};
+    std::vector<std::string> sim_args{};  // each case its own port: the cases run in parallel
+    std::string input{};                // answers on the standard input
+    const char* ini = nullptr;          // ORV3PARAM.INI in the working directory
+    enum class output { pipe, file, tty } to = output::pipe;
+    int code = TOOL_DONE;
+    const char* says = nullptr;  // a line both print
+};
+void PrintTo(const twin_case& c, std::ostream* os) { *os << c.name; }
+
+struct twin_runs {
+    run_result linux_run, wine_run;
+};
+
+twin_runs run_twins(const twin_case& c)
+{
+    twin_runs t;
+    for (const bool windows : {false, true}) {
+        run_options o;
+        o.command = c.command;
+        o.sim_args = c.sim_args;
+        o.input = c.input;
+        o.stdout_tty = c.to == twin_case::output::tty;
+        if (c.to == twin_case::output::file)
+            o.stdout_file = make_temp_dir() + "/out";
+        o.windows = windows;
+        // Both sides in the same zone, so that both set the same local time.
+        o.env = {{"TZ", "Europe/Berlin"}, {"LC_ALL", "C"}};
+        if (c.ini != nullptr) {
+            o.cwd = make_temp_dir();
+            std::ofstream(o.cwd + "/ORV3PARAM.INI") << c.ini;
+        }
+        (windows ? t.wine_run : t.linux_run) = run_tool(o);
+    }
+    return t;
+}
+
+class UnderWine : public testing::TestWithParam<twin_case> {
+protected:
+    void SetUp() override
+    {
+        if (wine_exe_dir().empty())
+            GTEST_SKIP() << "no Windows build to run (ORV3_WINE_EXE_DIR)";
+    }
+};
+
+TEST_P(UnderWine, EndsPrintsAndLeavesTheWatchAsOnLinux)
+{
+    const twin_case& c = GetParam();
+    const twin_runs t = run_twins(c);
+    const run_result& lx = t.linux_run;
+    const run_result& wn = t.wine_run;
+    ASSERT_EQ(lx.status, exit_status(c.code)) << lx.err;
+    EXPECT_EQ(wn.status, lx.status) << wn.err;
+    EXPECT_EQ(comparable_lines(wn.out), comparable_lines(lx.out)) << wn.out;
+    EXPECT_EQ(watch_state(wn.summary), watch_state(lx.summary)) << wn.summary;
+    if (c.says != nullptr) {
+        EXPECT_TRUE(has(wn.out, c.says)) << wn.out;
+        EXPECT_TRUE(has(wn.err, c.says)) << wn.err;
+    }
+    // Every run that still has its port closes it: the access point reset last.
+    bool hung_up = false;
+    for (const wire_frame& f : wn.wire)
+        hung_up = hung_up || f.note == "hang-up";
+    const std::vector<wire_frame> sent = frames_of(wn.wire, "pc>ap");
+    if (!sent.empty() && !hung_up) {
+        EXPECT_EQ(sent.back().bytes.at(1), AP_RESET);
+    }
+}
+
+const char NEW_INI[] =
+    "[heq_info]\nheq_a=-1000\nheq_b=5000\nheq_c=-90000\nheq_temp_offset=200\ninhibition_correction=-2\n"
+    "TC_flags=128\nT2_b=-10\nT2_a5=30\na_off=900\na_day=-4\n";
+
+std::string case_name(const testing::TestParamInfo<twin_case>& i) { return i.param.name; }
+
+using out = twin_case::output;
+
+INSTANTIATE_TEST_SUITE_P(
+    Tools, UnderWine,
+    testing::Values(
+        twin_case{.name = "AccuracyReading", .command = {"orv3get"}, .sim_args = {"--port=21", "--offset=123.4"}},
+        twin_case{.name = "ReadingToAFile", .command = {"orv3get"}, .sim_args = {"--port=22"}, .to = out::file},
+        twin_case{.name = "SetterThreeStepsAndZone", .command = {"orv3set"}, .sim_args = {"--port=23", "--offset=-2500"}},
+        twin_case{.name = "HeqWriteReadBackStoreReset", .command = {"orv3param"}, .sim_args = {"--port=24"},
+                  .input = "y\ny\ny\n", .ini = NEW_INI, .to = out::tty},
+        twin_case{.name = "TempoffWriteReadBack", .command = {"orv3set", "tempoff=-7"}, .sim_args = {"--port=25"},
+                  .to = out::tty},
+        twin_case{.name = "DumpAllLines", .command = {"orv3dump"}, .sim_args = {"--port=26"}},
+        twin_case{.name = "AccessPointSilent", .command = {"orv3get"}, .sim_args = {"--port=27", "--ap-silent=1"},
+                  .code = TOOL_NO_LINK, .says = MSG_NO_LINK},
+        twin_case{.name = "WatchNeverInSyncMode", .command = {"orv3dump"},
+                  .sim_args = {"--port=28", "--sync-delay=never"}, .code = TOOL_COMM_ERROR, .says = MSG_COMM_ERROR},
+        twin_case{.name = "HangUpMidReading", .command = {"orv3get"}, .sim_args = {"--port=29", "--hangup-after=40"},
+                  .code = TOOL_COMM_ERROR, .says = MSG_COMM_ERROR},
+        twin_case{.name = "HangUpMidSetting", .command = {"orv3set"}, .sim_args = {"--port=30", "--hangup-after=60"},
+                  .code = TOOL_COMM_ERROR, .says = MSG_COMM_ERROR}),
+    case_name);
+
+// The port Wine offers is the one ORV3_PORT names; another number finds no
+// access point, as on Linux.
+TEST(UnderWinePort, NoAccessPointAtAnotherNumber)
+{
+    if (wine_exe_dir().empty())
+        GTEST_SKIP() << "no Windows build to run (ORV3_WINE_EXE_DIR)";
+    run_options o;
+    o.command = {"orv3get"};
+    o.windows = true;
+    o.sim_args = {"--port=31"};
+    o.env = {{"ORV3_PORT", "32"}};
+    const run_result r = run_tool(o);
+    EXPECT_EQ(r.status, exit_status(TOOL_NO_LINK)) << r.err;
+    EXPECT_TRUE(has(r.out, MSG_NO_ACCESS_POINT)) << r.out;
+    EXPECT_TRUE(frames_of(r.wire, "pc>ap").empty());
+}
+
+}  // namespace
