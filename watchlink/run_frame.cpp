@@ -2,6 +2,9 @@
 #include "watchlink/run_frame.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
 
 #include "aplink/ap_commands.h"
 #include "aplink/qx_internal.h"
@@ -10,17 +13,60 @@
 #include "platform/port_list.h"
 #include "platform/serial_port.h"
 #include "platform/sleep.h"
+#include "platform/text.h"
 #include "watchlink/exchange.h"
 
 namespace {
 constexpr unsigned long AP_BAUD = 115200;
 constexpr unsigned short AP_OPEN_ARG = 30;
 constexpr int PORT_NAME_SIZE = 32;
+constexpr unsigned MAX_PORT_NUMBER = 255;  // what discovery's one-byte out-value holds
 
-// A user who may not open the port, or finds it taken, is told why.
-void print_open_failure(const char* port_name)
+enum class port_choice { discovered, chosen, none };
+
+// The device path of a port number, as discovery's number becomes one.
+std::string port_path(unsigned number)
+{
+    char name[PORT_NAME_SIZE] = {};
+    std::snprintf(name, sizeof name, QXAP_PORT_PATH_FORMAT, static_cast<int>(number));
+    return name;
+}
+
+// The port the user named in the environment, if any; otherwise discovery's.
+// A value that names no port is said on the standard error stream.
+port_choice choose_port(std::string& path)
+{
+    const char* env = std::getenv(ORV3_PORT_ENV);
+    if (env != nullptr && *env != '\0') {
+        const std::string_view value = env;
+        unsigned number = 0;
+        if (plat_is_device_path(value)) {
+            path = value;
+            return port_choice::chosen;
+        }
+        if (decimal_number(value, number) && number <= MAX_PORT_NUMBER) {
+            path = port_path(number);
+            return port_choice::chosen;
+        }
+        std::fprintf(stderr, MSG_PORT_ENV_INVALID, ORV3_PORT_ENV, env);
+        return port_choice::none;
+    }
+    unsigned char number = 0;
+    if (!QX_GetCOM(number))
+        return port_choice::none;
+    path = port_path(number);
+    return port_choice::discovered;
+}
+
+// A user who may not open the port, or finds it taken, is told why; so is
+// one whose chosen port is not there.
+void print_open_failure(const char* port_name, port_choice choice)
 {
     switch (plat_serial_open_error()) {
+    case plat_open_error::missing:
+        if (choice == port_choice::chosen)
+            std::fprintf(stderr, MSG_PORT_ENV_MISSING, port_name, ORV3_PORT_ENV);
+        break;
     case plat_open_error::permission:
         std::fprintf(stderr, MSG_PORT_PERMISSION, port_name);
         break;
@@ -52,18 +98,17 @@ void print_banner(const tool_frame& tool, bool output_redirected)
 
 link_result open_sync_link(const tool_frame& tool, watch_reply& first_read, uint16_t& status)
 {
-    unsigned char port_num = 0;
-    char port_name[PORT_NAME_SIZE] = {};
+    std::string port_name;
     if (run_interrupted())
         return link_result::interrupted;
-    if (!QX_GetCOM(port_num)) {
+    const port_choice choice = choose_port(port_name);
+    if (choice == port_choice::none) {
         print_both(MSG_NO_ACCESS_POINT);
         return link_result::no_access_point;
     }
-    std::snprintf(port_name, sizeof port_name, QXAP_PORT_PATH_FORMAT, port_num);
-    if (!QX_OpenCOM(port_name, AP_BAUD, AP_OPEN_ARG, false, false)) {
+    if (!QX_OpenCOM(port_name.data(), AP_BAUD, AP_OPEN_ARG, false, false)) {
         print_both(MSG_NO_ACCESS_POINT);
-        print_open_failure(port_name);
+        print_open_failure(port_name.c_str(), choice);
         return link_result::no_access_point;
     }
     QX_Reset();

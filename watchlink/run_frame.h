@@ -18,6 +18,15 @@ inline constexpr char MSG_PORT_PERMISSION[] =
     "No permission to open %s: join the group dialout and log in again, or install the udev rule (see the README).\n";
 inline constexpr char MSG_PORT_BUSY[] = "%s is held by another program: end it, then try again.\n";
 
+// Set and not empty: the access point's port, as a number or (where the
+// platform takes one) a device path, and no discovery.
+inline constexpr char ORV3_PORT_ENV[] = "ORV3_PORT";
+// Before MSG_NO_ACCESS_POINT, when the variable names no port (%s: its name, then its value).
+inline constexpr char MSG_PORT_ENV_INVALID[] =
+    "%s=\"%s\" names no port: set it to a port number from 0 to 255 (on Linux also a device path such as /dev/ttyUSB0), or unset it to find the access point.\n";
+// After MSG_NO_ACCESS_POINT, when the port the variable names is missing (%s: its path, then the name).
+inline constexpr char MSG_PORT_ENV_MISSING[] = "%s, the port that %s names, is not there.\n";
+
 // What differs from tool to tool in the frame.
 struct tool_frame {
     const char* banner;  // standard output (and standard error when redirected)

@@ -64,3 +64,5 @@ bool plat_list_serial_ports(std::vector<unsigned>& numbers, std::vector<std::str
     }
     return true;
 }
+
+bool plat_is_device_path(std::string_view text) { return text.starts_with('/'); }

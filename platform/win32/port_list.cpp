@@ -136,3 +136,5 @@ bool plat_list_serial_ports(std::vector<unsigned>& numbers, std::vector<std::str
     FreeLibrary(library);
     return true;
 }
+
+bool plat_is_device_path(std::string_view) { return false; }
