@@ -2,6 +2,7 @@
 #include "tests/support/sim_harness.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -56,6 +57,48 @@ std::string sim_port(const std::vector<std::string>& sim_args)
         if (a.starts_with(SIM_PORT_OPTION))
             port = a.substr(sizeof SIM_PORT_OPTION - 1);
     return port;
+}
+
+constexpr std::size_t WINE_CONSOLE_COLUMNS = 80;
+
+// What a terminal shows of Wine's console output: Wine draws the console on
+// the terminal with escape sequences (a blank as "erase line, cursor right")
+// and sounds a Beep as BEL. Its console is 80 columns wide: a line of exactly
+// 80 characters wraps, and the line end after it shows as an empty line,
+// which is taken out.
+std::string terminal_text(const std::string& drawn)
+{
+    std::string shown;
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+        if (drawn[i] == '\a')
+            continue;
+        if (drawn[i] != '\x1b' || i + 1 >= drawn.size() || drawn[i + 1] != '[') {
+            shown += drawn[i];
+            continue;
+        }
+        std::size_t end = i + 2;
+        while (end < drawn.size() && (std::isdigit(static_cast<unsigned char>(drawn[end])) || drawn[end] == ';' ||
+                                      drawn[end] == '?'))
+            ++end;
+        if (end >= drawn.size())
+            break;
+        if (drawn[end] == 'C')
+            shown.append(end > i + 2 ? std::stoul(drawn.substr(i + 2, end - i - 2)) : 1, ' ');
+        i = end;
+    }
+    std::string unwrapped;
+    std::size_t last_width = 0;
+    for (std::size_t at = 0; at < shown.size();) {
+        std::size_t end = shown.find('\n', at);
+        end = end == std::string::npos ? shown.size() : end + 1;
+        const std::string line = shown.substr(at, end - at);
+        const std::size_t width = line.find_first_of("\r\n") == std::string::npos ? line.size() : line.find_first_of("\r\n");
+        if (!(width == 0 && last_width == WINE_CONSOLE_COLUMNS))
+            unwrapped += line;
+        last_width = width;
+        at = end;
+    }
+    return unwrapped;
 }
 
 // Windows writes text with CR LF line ends.
@@ -419,7 +462,7 @@ run_result run_tool(const run_options& o)
     };
     drain(fds, o.signal != 0 ? std::function<void()>(send_signal) : std::function<void()>(), out[0], o.stdout_lines);
     if (o.windows) {
-        res.out = lf_line_ends(res.out);
+        res.out = lf_line_ends(o.stdout_tty ? terminal_text(res.out) : res.out);
         res.err = lf_line_ends(res.err);
     }
     take_host_lines(res.err, res.host);
