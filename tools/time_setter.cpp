@@ -26,9 +26,13 @@ namespace {
 constexpr int EXTRA3_RETRIES = 4;
 constexpr int32_t MS_LAST = 999;
 constexpr int STDNAME_SIZE = 256;
-constexpr int32_t DST_FROM_RULES = 8;  // sent as 6: take the CMD_WRITE_DST rules
-constexpr int32_t DST_MODE_BIAS = 2;   // the mode byte is opt_dst - 2
+constexpr int32_t DST_MODE_BIAS = 2;  // the mode byte is opt_dst - 2
 constexpr int32_t MINUTES_PER_QUARTER_HOUR = 15;
+
+// Each step measures; the first sets the time, the second sets it again
+// corrected by its own measurement, the last sends the zone settings.
+enum class setter_step { first_set, corrected_set, zones };
+static_assert(static_cast<int>(setter_step::zones) == SETTER_STEPS - 1);
 
 const char* const STEP_MESSAGES[SETTER_STEPS] = {"second step\n", "third step\n", "DONE!\n"};
 // What an interrupted run left undone, by what it had sent.
@@ -48,9 +52,9 @@ void set_time(int32_t correction, int64_t average_delay, uint16_t& status)
     watch_command cmd = time_command(lt, correction, average_delay);
     QX_SYNC_SendCommand(cmd.data());
     note_time_command(cmd);
-    watch_reply d3{};
+    watch_reply reply{};
     if (poll_for_reply(status, POLL_EXCHANGE) && status == AP_SYNC_REPLY_WAITING)
-        read_reply(d3);
+        read_reply(reply);
     std::fputs("1", stderr);
 }
 
@@ -159,6 +163,101 @@ void send_zone_settings(const firmware_id& fw, uint16_t& status)
         std::fprintf(stderr, "\nTZ_NDX %d", z.index);
 }
 
+// extra3, and what it says of the firmware.
+bool fetch_firmware(firmware_id& fw, uint16_t& status)
+{
+    watch_reply extra3{};
+    if (!exchange_block(3, EXTRA3_RETRIES, extra3, status))
+        return false;
+    std::fputs("\n", stderr);
+    fw = identify_firmware(extra3);
+    std::fputs(fw.clock_8mhz ? "8 MHz\n" : "12 MHz\n", stderr);
+    return true;
+}
+
+// What a step's measurement came to.
+struct step_measurement {
+    sampling_end sampling = sampling_end::complete;
+    bool measured = false;  // the samples gave a reading: stats
+    clock_statistics stats;
+    // A reading from samples that all came: one to act on.
+    bool complete() const { return measured && sampling == sampling_end::complete; }
+};
+
+// The step's clock samples, extra2 read while the watch answers, the summary
+// line and the step's note in the record. An interrupted sampling is no
+// measurement: nothing follows it.
+step_measurement measure_step(const firmware_id& fw, setter_step step, uint16_t& status)
+{
+    step_measurement m;
+    clock_sample_count = 0;
+    m.sampling = take_clock_samples(STEP_SAMPLES, fw.subsec_offset, status);
+    if (m.sampling == sampling_end::interrupted)
+        return m;
+    if (status == AP_SYNC_REPLY_WAITING) {
+        plat_tone(STEP_TONE_HZ, SETTER_TONE_MS);
+        watch_reply extra2{};
+        send_and_fetch(status, make_command(CMD_READ_EXTRA2), extra2, POLL_EXCHANGE);
+        std::fputs("0", stderr);
+    }
+    std::fputs("\n", stderr);
+    m.measured = reduce_clock_samples(m.stats);
+    if (m.measured)
+        std::printf("average diff = %" PRId64 " ms.   std. dev. = %4.1f ms.   average delay = %" PRId64 " ms.\n",
+                    m.stats.average_diff, m.stats.std_dev, m.stats.average_delay);
+    else
+        print_both(MSG_TOO_FEW_SAMPLES);
+    std::fflush(stdout);
+    note_setter_step(fw, static_cast<int>(step), m.measured ? &m.stats : nullptr);
+    return m;
+}
+
+// The time from a complete measurement while the watch answers, or on the
+// last step the zone settings to a watch that takes them, measured or not.
+// sent counts what went out.
+void act_on_step(const firmware_id& fw, setter_step step, const step_measurement& m, uint16_t& status, int& sent)
+{
+    if (step == setter_step::zones) {
+        if (fw.kind == FW_KIND_CC) {
+            send_zone_settings(fw, status);
+            sent = SETTER_STEPS;
+        }
+        return;
+    }
+    if (status != AP_SYNC_REPLY_WAITING || !m.complete())
+        return;
+    const int32_t correction =
+        step == setter_step::corrected_set ? second_step_correction(fw, m.stats.average_diff) : 0;
+    set_time(correction, m.stats.average_delay, status);
+    sent = static_cast<int>(step) + 1;
+}
+
+// The steps in order, each ending the run when the watch stopped answering
+// or it measured nothing complete. TOOL_DONE after the last; TOOL_NO_READING
+// when a step's samples all came but failed the plausibility rule; else
+// TOOL_COMM_ERROR, an interrupt included, which the caller tells apart.
+int run_steps(const firmware_id& fw, uint16_t& status, int& sent)
+{
+    for (int n = 0; n < SETTER_STEPS; ++n) {
+        if (run_interrupted())
+            return TOOL_COMM_ERROR;
+        const auto step = static_cast<setter_step>(n);
+        const step_measurement m = measure_step(fw, step, status);
+        if (m.sampling == sampling_end::interrupted || run_interrupted())
+            return TOOL_COMM_ERROR;
+        // Samples that all came from an answering watch and still gave no
+        // reading failed the plausibility rule.
+        const bool implausible =
+            !m.measured && m.sampling == sampling_end::complete && status == AP_SYNC_REPLY_WAITING;
+        act_on_step(fw, step, m, status, sent);
+        std::fputs("\n", stderr);
+        if (status != AP_SYNC_REPLY_WAITING || !m.complete())
+            return implausible ? TOOL_NO_READING : TOOL_COMM_ERROR;
+        std::fputs(STEP_MESSAGES[n], stderr);
+    }
+    return TOOL_DONE;
+}
+
 }  // namespace
 
 int32_t correction_constant(const firmware_id& fw) { return fw.clock_8mhz ? CORRECTION_8MHZ_MS : CORRECTION_12MHZ_MS; }
@@ -203,71 +302,16 @@ int time_setter(int argc, char** argv)
     std::fputs(MSG_REMINDER, stderr);
     report_pc_clock();
     uint16_t status = 0;
-    watch_reply d2{};
-    const link_result link = open_sync_link(FRAME_TIME_SETTER, d2, status);
+    watch_reply first_read{};
+    const link_result link = open_sync_link(FRAME_TIME_SETTER, first_read, status);
     if (link == link_result::interrupted)
         return interrupted_exit(UNDONE[0]);
     if (link != link_result::ok)
         return TOOL_NO_LINK;
 
-    int32_t correction = 0;
-    int code = TOOL_DONE;
-    bool done = false;  // all three steps, "DONE!" printed
-    int sent = 0;       // time commands sent, SETTER_STEPS once the zone went too
-    plat_tone(4000, SETTER_TONE_MS);
-    watch_reply d4{};
-    if (exchange_done(status, make_command(CMD_READ_EXTRA3), d4, EXTRA3_RETRIES, TAG_EXTRA3)) {
-        std::fputs("3", stderr);
-        std::fputs("\n", stderr);
-        const firmware_id fw = identify_firmware(d4);
-        std::fputs(fw.clock_8mhz ? "8 MHz\n" : "12 MHz\n", stderr);
-
-        for (int step = 0; step < SETTER_STEPS && !run_interrupted(); ++step) {
-            clock_sample_count = 0;
-            const sampling_end sampling = take_clock_samples(STEP_SAMPLES, fw.subsec_offset, status);
-            // An interrupted measurement is no measurement.
-            if (sampling == sampling_end::interrupted)
-                break;
-            if (status == AP_SYNC_REPLY_WAITING) {
-                plat_tone(1000, SETTER_TONE_MS);
-                send_and_fetch(status, make_command(CMD_READ_EXTRA2), d2, POLL_EXCHANGE);
-                std::fputs("0", stderr);
-            }
-            std::fputs("\n", stderr);
-            clock_statistics stats;
-            const bool measured = reduce_clock_samples(stats);
-            if (measured)
-                std::printf("average diff = %" PRId64 " ms.   std. dev. = %4.1f ms.   average delay = %" PRId64
-                            " ms.\n",
-                            stats.average_diff, stats.std_dev, stats.average_delay);
-            else
-                print_both(MSG_TOO_FEW_SAMPLES);
-            std::fflush(stdout);
-            note_setter_step(fw, step, measured ? &stats : nullptr);
-            // A step that measured nothing sends nothing on a guess; one whose
-            // samples fail the plausibility rule ends the run.
-            const bool complete = measured && sampling == sampling_end::complete;
-            if (run_interrupted())
-                break;
-            if (!measured && sampling == sampling_end::complete && status == AP_SYNC_REPLY_WAITING)
-                code = TOOL_NO_READING;
-            if (step < 2 && status == AP_SYNC_REPLY_WAITING && complete) {
-                if (step == 1)
-                    correction = second_step_correction(fw, stats.average_diff);
-                set_time(correction, stats.average_delay, status);
-                sent = step + 1;
-            }
-            if (step == 2 && fw.kind == FW_KIND_CC) {
-                send_zone_settings(fw, status);
-                sent = SETTER_STEPS;
-            }
-            std::fputs("\n", stderr);
-            if (status != AP_SYNC_REPLY_WAITING || !complete)
-                break;
-            std::fputs(STEP_MESSAGES[step], stderr);
-            done = step == SETTER_STEPS - 1;
-        }
-    }
+    int sent = 0;
+    firmware_id fw;
+    const int code = fetch_firmware(fw, status) ? run_steps(fw, status, sent) : TOOL_COMM_ERROR;
     leave_sync_mode();
     if (run_interrupted()) {
         close_access_point();
@@ -275,12 +319,8 @@ int time_setter(int argc, char** argv)
         record_setting();
         return interrupted_exit(UNDONE[sent]);
     }
-    // Stopped short without a reading to blame: the watch or the access
-    // point stopped answering.
-    if (!done && code == TOOL_DONE) {
+    if (code == TOOL_COMM_ERROR)
         print_both(MSG_COMM_ERROR);
-        code = TOOL_COMM_ERROR;
-    }
     close_access_point();
     record_setting();
     return code;
