@@ -45,11 +45,11 @@ const char* const UNDONE[SETTER_STEPS + 1] = {
 void set_time(int32_t correction, int64_t average_delay, uint16_t& status)
 {
     discard_stale_replies();
-    SYSTEMTIME lt{};
+    SYSTEMTIME reading{};
     do
-        plat_local_time(lt);
-    while (lt.wMilliseconds < SEND_WINDOW_FIRST_MS || lt.wMilliseconds > SEND_WINDOW_LAST_MS);
-    watch_command cmd = time_command(lt, correction, average_delay);
+        plat_local_time(reading);
+    while (reading.wMilliseconds < SEND_WINDOW_FIRST_MS || reading.wMilliseconds > SEND_WINDOW_LAST_MS);
+    watch_command cmd = time_command(reading, correction, average_delay);
     QX_SYNC_SendCommand(cmd.data());
     note_time_command(cmd);
     watch_reply reply{};
@@ -73,7 +73,7 @@ bool takes_dst_dates(int table_type) { return table_type >= TZ_TABLE_DST_DATES; 
 
 // The DST mode byte, when "dst=" left a mode to send. Automatic becomes the
 // PC zone's dates where the watch takes them, else its current state.
-void choose_dst_mode(int table_type, zone_settings& z)
+void choose_dst_mode(int table_type, zone_settings& zone)
 {
     if (opt_dst < DST_AUTOMATIC || opt_dst > DST_DAYLIGHT)
         return;
@@ -82,52 +82,52 @@ void choose_dst_mode(int table_type, zone_settings& z)
         const uint32_t id = plat_get_time_zone_information(tzi);
         if (takes_dst_dates(table_type) && tzi.StandardDate.wMonth != 0 && tzi.DaylightDate.wMonth != 0) {
             opt_dst = DST_FROM_RULES;
-            z.start_rule = TzEncodeDstRule(tzi.DaylightDate, true);
-            z.end_rule = TzEncodeDstRule(tzi.StandardDate, false);
+            zone.start_rule = TzEncodeDstRule(tzi.DaylightDate, true);
+            zone.end_rule = TzEncodeDstRule(tzi.StandardDate, false);
         } else {
             opt_dst = id == TIME_ZONE_ID_DAYLIGHT ? DST_DAYLIGHT : DST_STANDARD;
         }
     }
-    z.select |= SELECT_DST_MODE;
-    z.frame[EXTRA2_POS_DST_MODE] = static_cast<uint8_t>(opt_dst - DST_MODE_BIAS);
+    zone.select |= SELECT_DST_MODE;
+    zone.frame[EXTRA2_POS_DST_MODE] = static_cast<uint8_t>(opt_dst - DST_MODE_BIAS);
 }
 
 // The watch zone index and offset: the matched row; without one, the PC
 // zone's offset and no row; then what the options say instead.
-void choose_zone(int table_type, zone_settings& z)
+void choose_zone(int table_type, zone_settings& zone)
 {
     char stdname[STDNAME_SIZE] = {};
-    z.index = TzMatchWatchZone(table_type, stdname);
-    if (z.index <= TZ_NO_WATCH_ZONE) {
+    zone.index = TzMatchWatchZone(table_type, stdname);
+    if (zone.index <= TZ_NO_WATCH_ZONE) {
         std::fprintf(stderr, "\nWindows TZ info does not match any in watch = %s\n", stdname);
         TIME_ZONE_INFORMATION tzi{};
         plat_get_time_zone_information(tzi);
-        z.frame[EXTRA2_POS_ZONE_OFFSET] = static_cast<uint8_t>(-tzi.Bias / MINUTES_PER_QUARTER_HOUR);
-        z.select |= SELECT_ZONE_OFFSET;
-        z.index = TZ_NO_ROW;
+        zone.frame[EXTRA2_POS_ZONE_OFFSET] = static_cast<uint8_t>(-tzi.Bias / MINUTES_PER_QUARTER_HOUR);
+        zone.select |= SELECT_ZONE_OFFSET;
+        zone.index = TZ_NO_ROW;
     }
     if (opt_tz_set)
-        z.index = opt_tz;
+        zone.index = opt_tz;
     if (opt_tzoff_set) {
-        z.frame[EXTRA2_POS_ZONE_OFFSET] = static_cast<uint8_t>(opt_tzoff);
-        z.select |= SELECT_ZONE_OFFSET;
+        zone.frame[EXTRA2_POS_ZONE_OFFSET] = static_cast<uint8_t>(opt_tzoff);
+        zone.select |= SELECT_ZONE_OFFSET;
     }
-    if (z.index >= TZ_NO_ROW) {
-        z.select |= SELECT_ZONE_INDEX;
-        z.frame[EXTRA2_POS_ZONE_INDEX] = static_cast<uint8_t>(z.index);
+    if (zone.index >= TZ_NO_ROW) {
+        zone.select |= SELECT_ZONE_INDEX;
+        zone.frame[EXTRA2_POS_ZONE_INDEX] = static_cast<uint8_t>(zone.index);
     }
     // The zone's own row carries its DST rule.
-    if (has_zone_rules(table_type) && z.index > TZ_NO_ROW)
-        z.select &= static_cast<uint8_t>(~SELECT_DST_MODE);
+    if (has_zone_rules(table_type) && zone.index > TZ_NO_ROW)
+        zone.select &= static_cast<uint8_t>(~SELECT_DST_MODE);
 }
 
 // CMD_WRITE_DST with the PC zone's dates; the watch may answer with its
 // DST_INFO_MAX, which then becomes the DST mode byte.
-void send_dst_dates(zone_settings& z, uint16_t& status)
+void send_dst_dates(zone_settings& zone, uint16_t& status)
 {
     watch_command dst = make_command(CMD_WRITE_DST);
-    put_u16(dst.data(), DST_POS_START_RULE, z.start_rule);
-    put_u16(dst.data(), DST_POS_END_RULE, z.end_rule);
+    put_u16(dst.data(), DST_POS_START_RULE, zone.start_rule);
+    put_u16(dst.data(), DST_POS_END_RULE, zone.end_rule);
     for (std::size_t i = 0; i < DST_LETTERS.size(); ++i)
         dst[DST_POS_LETTERS + i] = DST_LETTERS[i];
     dst[POS_SELECT_MASK] = SELECT_DST_RULES;
@@ -135,7 +135,7 @@ void send_dst_dates(zone_settings& z, uint16_t& status)
     watch_reply reply{};
     if (exchange_done(status, dst, reply, 0, TAG_DST) && (reply[POS_SELECT_MASK] & DST_REPLY_HAS_INFO_MAX)) {
         std::fprintf(stderr, "\nDST_INFO_MAX %d", reply[DST_REPLY_POS_INFO_MAX]);
-        z.frame[EXTRA2_POS_DST_MODE] = reply[DST_REPLY_POS_INFO_MAX];
+        zone.frame[EXTRA2_POS_DST_MODE] = reply[DST_REPLY_POS_INFO_MAX];
     }
 }
 
@@ -144,23 +144,23 @@ void send_dst_dates(zone_settings& z, uint16_t& status)
 void send_zone_settings(const firmware_id& fw, uint16_t& status)
 {
     const int table_type = zone_table_type(fw);
-    zone_settings z;
-    z.frame = make_command(CMD_WRITE_EXTRA2);
-    z.frame[POS_TAG] = TAG_EXTRA2;
-    choose_dst_mode(table_type, z);
-    choose_zone(table_type, z);
-    const bool dates_wanted = static_cast<int8_t>(z.frame[EXTRA2_POS_DST_MODE]) == DST_FROM_RULES - DST_MODE_BIAS;
-    if (takes_dst_dates(table_type) && z.index == TZ_NO_ROW && dates_wanted)
-        send_dst_dates(z, status);
-    if (z.select == 0)
+    zone_settings zone;
+    zone.frame = make_command(CMD_WRITE_EXTRA2);
+    zone.frame[POS_TAG] = TAG_EXTRA2;
+    choose_dst_mode(table_type, zone);
+    choose_zone(table_type, zone);
+    const bool dates_wanted = static_cast<int8_t>(zone.frame[EXTRA2_POS_DST_MODE]) == DST_FROM_RULES - DST_MODE_BIAS;
+    if (takes_dst_dates(table_type) && zone.index == TZ_NO_ROW && dates_wanted)
+        send_dst_dates(zone, status);
+    if (zone.select == 0)
         return;
-    z.frame[POS_SELECT_MASK] = z.select;
+    zone.frame[POS_SELECT_MASK] = zone.select;
     watch_reply reply{};
-    sync_exchange(status, z.frame, reply, 0, TAG_EXTRA2);
-    if (z.select & SELECT_DST_MODE)
+    sync_exchange(status, zone.frame, reply, 0, TAG_EXTRA2);
+    if (zone.select & SELECT_DST_MODE)
         std::fprintf(stderr, "\nDST %d", opt_dst);
-    if (z.select & SELECT_ZONE_INDEX)
-        std::fprintf(stderr, "\nTZ_NDX %d", z.index);
+    if (zone.select & SELECT_ZONE_INDEX)
+        std::fprintf(stderr, "\nTZ_NDX %d", zone.index);
 }
 
 // extra3, and what it says of the firmware.
@@ -189,11 +189,11 @@ struct step_measurement {
 // measurement: nothing follows it.
 step_measurement measure_step(const firmware_id& fw, setter_step step, uint16_t& status)
 {
-    step_measurement m;
+    step_measurement measurement;
     clock_sample_count = 0;
-    m.sampling = take_clock_samples(STEP_SAMPLES, fw.subsec_offset, status);
-    if (m.sampling == sampling_end::interrupted)
-        return m;
+    measurement.sampling = take_clock_samples(STEP_SAMPLES, fw.subsec_offset, status);
+    if (measurement.sampling == sampling_end::interrupted)
+        return measurement;
     if (status == AP_SYNC_REPLY_WAITING) {
         plat_tone(STEP_TONE_HZ, SETTER_TONE_MS);
         watch_reply extra2{};
@@ -201,21 +201,22 @@ step_measurement measure_step(const firmware_id& fw, setter_step step, uint16_t&
         std::fputs("0", stderr);
     }
     std::fputs("\n", stderr);
-    m.measured = reduce_clock_samples(m.stats);
-    if (m.measured)
+    measurement.measured = reduce_clock_samples(measurement.stats);
+    if (measurement.measured)
         std::printf("average diff = %" PRId64 " ms.   std. dev. = %4.1f ms.   average delay = %" PRId64 " ms.\n",
-                    m.stats.average_diff, m.stats.std_dev, m.stats.average_delay);
+                    measurement.stats.average_diff, measurement.stats.std_dev, measurement.stats.average_delay);
     else
         print_both(MSG_TOO_FEW_SAMPLES);
     std::fflush(stdout);
-    note_setter_step(fw, static_cast<int>(step), m.measured ? &m.stats : nullptr);
-    return m;
+    note_setter_step(fw, static_cast<int>(step), measurement.measured ? &measurement.stats : nullptr);
+    return measurement;
 }
 
 // The time from a complete measurement while the watch answers, or on the
 // last step the zone settings to a watch that takes them, measured or not.
 // sent counts what went out.
-void act_on_step(const firmware_id& fw, setter_step step, const step_measurement& m, uint16_t& status, int& sent)
+void act_on_step(const firmware_id& fw, setter_step step, const step_measurement& measurement, uint16_t& status,
+                 int& sent)
 {
     if (step == setter_step::zones) {
         if (fw.kind == FW_KIND_CC) {
@@ -224,11 +225,11 @@ void act_on_step(const firmware_id& fw, setter_step step, const step_measurement
         }
         return;
     }
-    if (status != AP_SYNC_REPLY_WAITING || !m.complete())
+    if (status != AP_SYNC_REPLY_WAITING || !measurement.complete())
         return;
     const int32_t correction =
-        step == setter_step::corrected_set ? second_step_correction(fw, m.stats.average_diff) : 0;
-    set_time(correction, m.stats.average_delay, status);
+        step == setter_step::corrected_set ? second_step_correction(fw, measurement.stats.average_diff) : 0;
+    set_time(correction, measurement.stats.average_delay, status);
     sent = static_cast<int>(step) + 1;
 }
 
@@ -242,16 +243,16 @@ int run_steps(const firmware_id& fw, uint16_t& status, int& sent)
         if (run_interrupted())
             return TOOL_COMM_ERROR;
         const auto step = static_cast<setter_step>(n);
-        const step_measurement m = measure_step(fw, step, status);
-        if (m.sampling == sampling_end::interrupted || run_interrupted())
+        const step_measurement measurement = measure_step(fw, step, status);
+        if (measurement.sampling == sampling_end::interrupted || run_interrupted())
             return TOOL_COMM_ERROR;
         // Samples that all came from an answering watch and still gave no
         // reading failed the plausibility rule.
-        const bool implausible =
-            !m.measured && m.sampling == sampling_end::complete && status == AP_SYNC_REPLY_WAITING;
-        act_on_step(fw, step, m, status, sent);
+        const bool implausible = !measurement.measured && measurement.sampling == sampling_end::complete &&
+                                 status == AP_SYNC_REPLY_WAITING;
+        act_on_step(fw, step, measurement, status, sent);
         std::fputs("\n", stderr);
-        if (status != AP_SYNC_REPLY_WAITING || !m.complete())
+        if (status != AP_SYNC_REPLY_WAITING || !measurement.complete())
             return implausible ? TOOL_NO_READING : TOOL_COMM_ERROR;
         std::fputs(STEP_MESSAGES[n], stderr);
     }
