@@ -13,7 +13,7 @@ int32_t opt_tempoff = 0;
 bool opt_tempoff_set = false;
 int32_t opt_tz = -1;
 bool opt_tz_set = false;
-int32_t opt_dst = -1;
+int32_t opt_dst = DST_AUTOMATIC;
 
 namespace {
 
@@ -119,7 +119,7 @@ void reset_options()
     opt_tempoff_set = false;
     opt_tz = -1;
     opt_tz_set = false;
-    opt_dst = -1;
+    opt_dst = DST_AUTOMATIC;
 }
 
 int parse_options(int argc, char** argv)

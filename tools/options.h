@@ -18,6 +18,9 @@ extern int32_t opt_dst;  // a DST mode below; other values send none
 inline constexpr int32_t DST_AUTOMATIC = -1;
 inline constexpr int32_t DST_STANDARD = 0;
 inline constexpr int32_t DST_DAYLIGHT = 1;
+// The setter's own, for automatic DST on a watch that takes the zone's
+// dates: the mode byte then says to keep the CMD_WRITE_DST rules.
+inline constexpr int32_t DST_FROM_RULES = 8;
 
 // A prefix matched without regard to case, and the handler of the text
 // after it; only "tempoff=" can answer true. A value read outside min..max

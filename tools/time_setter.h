@@ -11,7 +11,9 @@
 
 inline constexpr int SETTER_STEPS = 3;
 inline constexpr int STEP_SAMPLES = 12;  // clock samples per step
-inline constexpr unsigned SETTER_TONE_MS = 100;  // before extra3, and before each step's extra2 read
+// Each step's tone, after its samples and before its extra2 read.
+inline constexpr unsigned STEP_TONE_HZ = 1000;
+inline constexpr unsigned SETTER_TONE_MS = 100;
 // The time command is built from a local-time reading in this window.
 inline constexpr uint16_t SEND_WINDOW_FIRST_MS = 250;
 inline constexpr uint16_t SEND_WINDOW_LAST_MS = 300;

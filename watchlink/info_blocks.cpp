@@ -12,29 +12,36 @@
 
 namespace {
 
-constexpr unsigned BLOCK_TONE_STEP_HZ = 1000;  // block n: (n + 1) kHz
+constexpr std::array<unsigned, INFO_BLOCKS> BLOCK_TONE_HZ = {1000, 2000, 3000, 4000, 5000};
 // Retries of each block's sync_exchange, extra0 first.
 constexpr std::array<int, INFO_BLOCKS> BLOCK_RETRIES = {4, 2, 2, 2, 2};
 constexpr int MONTH_NAME_SIZE = 256;
 
+void sound_block_tone(int n) { plat_tone(BLOCK_TONE_HZ[n], BLOCK_TONE_MS); }
+
 // One block: tone, fetch into its buffer, digit. True when it was read.
 bool fetch_block(int n, block_fetch style, info_blocks& blocks, uint16_t& status)
 {
-    plat_tone(BLOCK_TONE_STEP_HZ * static_cast<unsigned>(n + 1), BLOCK_TONE_MS);
+    if (style == block_fetch::exchange)
+        return exchange_block(n, BLOCK_RETRIES[n], blocks[n], status);
+    sound_block_tone(n);
     const watch_command cmd = make_command(BLOCK_READ_CMD[n]);
-    bool ok;
-    if (style == block_fetch::exchange || n == 4) {
-        ok = exchange_done(status, cmd, blocks[n], BLOCK_RETRIES[n], BLOCK_TAG[n]);
-        if (!ok && style == block_fetch::exchange)
-            return false;
-    } else {
-        ok = send_and_fetch(status, cmd, blocks[n], n == 3 ? POLL_SLOW : POLL_EXCHANGE);
-    }
+    const bool ok = n == 4 ? exchange_done(status, cmd, blocks[n], BLOCK_RETRIES[n], BLOCK_TAG[n])
+                           : send_and_fetch(status, cmd, blocks[n], n == 3 ? POLL_SLOW : POLL_EXCHANGE);
     std::fprintf(stderr, "%d", n);
     return ok;
 }
 
 }  // namespace
+
+bool exchange_block(int n, int retries, watch_reply& block, uint16_t& status)
+{
+    sound_block_tone(n);
+    if (!exchange_done(status, make_command(BLOCK_READ_CMD[n]), block, retries, BLOCK_TAG[n]))
+        return false;
+    std::fprintf(stderr, "%d", n);
+    return true;
+}
 
 bool fw_has_extra4(uint8_t kind, uint8_t version, uint8_t variant)
 {

@@ -9,7 +9,8 @@
 
 using info_blocks = std::array<watch_reply, INFO_BLOCKS>;
 
-// The tone before each block's fetch.
+// The tone before each block's fetch, extra<n> at (n + 1) kHz, so that the
+// blocks are told apart by ear.
 inline constexpr unsigned BLOCK_TONE_MS = 100;
 
 // What extra3 says about the firmware.
@@ -39,6 +40,10 @@ enum class block_fetch { exchange, single_send };
 // standard error stream, "\r" at the end. With block_fetch::exchange the
 // reading stops at the first failed fetch. True when every fetch succeeded.
 bool read_info_blocks(block_fetch style, info_blocks& blocks, firmware_id& fw, uint16_t& status);
+
+// One block n through sync_exchange with retries and its tag check: its tone
+// first, its digit on the standard error stream once read. True when read.
+bool exchange_block(int n, int retries, watch_reply& block, uint16_t& status);
 
 // The lines "extra0 info ..." to "extra3 info ..." and, where the firmware
 // has it, "extra4 info ...", on the standard output.

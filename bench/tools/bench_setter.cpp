@@ -28,7 +28,7 @@ namespace {
 double fixed_waits_ms()
 {
     const tool_frame& f = FRAME_TIME_SETTER;
-    return 2.0 * AP_RESET_SETTLE_MS + f.tone_ms + f.pause_ms + (1 + SETTER_STEPS) * SETTER_TONE_MS +
+    return 2.0 * AP_RESET_SETTLE_MS + f.tone_ms + f.pause_ms + BLOCK_TONE_MS + SETTER_STEPS * SETTER_TONE_MS +
            EXIT_SYNC_SETTLE_MS;
 }
 
