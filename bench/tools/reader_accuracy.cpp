@@ -3,8 +3,10 @@
 // average diff, its spread, the delay per sample, and how long the whole
 // reading takes against the waits it prescribes. Reported, never asserted.
 //
-// usage: bench_reader_accuracy [--runs=N] [--load=N] [--latency=MS]
+// usage: bench_reader_accuracy [--runs=N] [--load=N] [--latency=MS] [--wine]
 //   --runs: readings per scenario (2); --load: busy processes beside (0)
+//   --wine: each reading also by the Windows orv3get.exe under Wine, right
+//   after the Linux one (ORV3_WINE_EXE_DIR, WINEPREFIX name the build and prefix)
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
@@ -261,6 +263,7 @@ int main(int argc, char** argv)
 {
     int runs = 2, load = 0;
     std::string latency = "1.0";
+    std::vector<bool> windows_sides = {false};
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a.rfind("--runs=", 0) == 0)
@@ -269,8 +272,11 @@ int main(int argc, char** argv)
             load = std::max(0, std::atoi(a.c_str() + 7));
         else if (a.rfind("--latency=", 0) == 0)
             latency = a.substr(10);
+        else if (a == "--wine" && !wine_exe_dir().empty() && std::getenv("WINEPREFIX") != nullptr)
+            windows_sides = {false, true};
         else {
-            std::fprintf(stderr, "usage: %s [--runs=N] [--load=N] [--latency=MS]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--runs=N] [--load=N] [--latency=MS] [--wine]\n"
+                                 "(--wine needs ORV3_WINE_EXE_DIR and WINEPREFIX)\n", argv[0]);
             return 2;
         }
     }
@@ -281,14 +287,16 @@ int main(int argc, char** argv)
                 "process(es) beside, %ld cores\n",
                 latency.c_str(), runs, load, sysconf(_SC_NPROCESSORS_ONLN));
     std::printf("load average before: %s\n\n", loadavg().c_str());
-    std::printf("%-8s %6s %10s %7s %5s %8s %8s %8s %7s %8s %8s %8s %9s %6s %5s %6s\n", "offset", "jitter",
+    std::printf("%-6s %-8s %6s %10s %7s %5s %8s %8s %8s %7s %8s %8s %8s %9s %6s %5s %6s\n", "tool", "offset", "jitter",
                 "true ms", "avg", "ref", "err.true", "err.ref", "err.fast", "stddev", "delay", "maxdelay", "asym",
                 "wall/wait", "polls", "min.x", "steal%");
 
     double sampling_mid_s = 5.8;  // learnt from the first run
     double worst_ref = 0, worst_sd = 0, worst_ratio = 0;
     for (const scenario& sc : scenarios)
-        for (int k = 0; k < runs; ++k) {
+        for (int k = 0; k < runs; ++k)
+        for (const bool windows : windows_sides) {
+            const char* tool = windows ? "wine" : "linux";
             // A straddling run is tried again when a stall moved its sampling.
             const bool straddle = std::isnan(sc.offset_ms);
             run_result r;
@@ -304,6 +312,7 @@ int main(int argc, char** argv)
                 run_options o;
                 o.sim_args = {offset_arg, jitter_arg, seed_arg, "--latency=" + latency};
                 o.command = {"orv3get"};
+                o.windows = windows;
                 before = read_cpu_ticks();
                 r = run_tool(o);
                 after = read_cpu_ticks();
@@ -315,7 +324,7 @@ int main(int argc, char** argv)
                     break;
             }
             if (!f.ok) {
-                std::printf("%-8s %6.1f  reading failed (status %d)\n%s", sc.name.c_str(), sc.jitter_ms, r.status,
+                std::printf("%-6s %-8s %6.1f  reading failed (status %d)\n%s", tool, sc.name.c_str(), sc.jitter_ms, r.status,
                             r.err.c_str());
                 continue;
             }
@@ -328,9 +337,9 @@ int main(int argc, char** argv)
                 worst_sd = std::max(worst_sd, f.std_dev);
             }
             worst_ratio = std::max(worst_ratio, ratio);
-            std::printf("%-8s %6.1f %10.3f %7" PRId64 " %5" PRId64 " %8.2f %8" PRId64 " %8" PRId64
+            std::printf("%-6s %-8s %6.1f %10.3f %7" PRId64 " %5" PRId64 " %8.2f %8" PRId64 " %8" PRId64
                         " %7.1f %8.2f %8.2f %8.2f %9.3f %6d %5s %6.0f\n",
-                        sc.name.c_str(), sc.jitter_ms, f.true_mean, f.average, ref, err_true, err_ref,
+                        tool, sc.name.c_str(), sc.jitter_ms, f.true_mean, f.average, ref, err_true, err_ref,
                         unstalled_average(f, w) - ref, f.std_dev,
                         w.delay_ms, w.max_delay_ms, w.asymmetry_ms, ratio, w.clock_polls,
                         w.minute_rolled ? "yes" : "no", steal_percent(before, after));

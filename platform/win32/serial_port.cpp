@@ -3,6 +3,8 @@
 // timeouts ending a transfer and a completion wait 20 ms longer.
 #include "platform/serial_port.h"
 
+#include <algorithm>
+
 #include "platform/win32/records.h"
 
 struct plat_serial_port {
@@ -182,6 +184,15 @@ int plat_serial_read(plat_serial h, uint8_t* buf, int n, int timeout_ms)
 {
     if (h == PLAT_SERIAL_NONE || n <= 0)
         return 0;
+    // Only what has arrived: asked of the driver's queue, so that no read is
+    // left pending (Wine pends even a read that may not wait).
+    if (timeout_ms == 0) {
+        DWORD errors = 0;
+        COMSTAT queue{};
+        if (!ClearCommError(h->device, &errors, &queue) || queue.cbInQue == 0)
+            return 0;
+        n = std::min(n, static_cast<int>(queue.cbInQue));
+    }
     set_read_timeout(*h, n, timeout_ms);
     ResetEvent(h->read_done.hEvent);
     const BOOL started = ReadFile(h->device, buf, static_cast<DWORD>(n), nullptr, &h->read_done);
