@@ -20,8 +20,8 @@ namespace {
 
 // The Windows build and the Wine prefix this build was configured with.
 [[maybe_unused]] const bool configured = [] {
-    setenv("ORV3_WINE_EXE_DIR", ORV3_WINE_EXE_DIR, 0);
-    setenv("WINEPREFIX", ORV3_WINE_PREFIX, 0);
+    setenv("ORV3_WINE_EXE_DIR", ORV3_WINE_EXE_DIR, 1);
+    setenv("WINEPREFIX", ORV3_WINE_PREFIX, 1);
     setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 0);
     return true;
 }();
