@@ -7,9 +7,9 @@
 #include <string>
 
 #include "platform/profile.h"
+#include "tests/support/in_temp_dir.h"
 #include "tests/support/sim_harness.h"
 
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -25,25 +25,6 @@ std::string binary_noise()
         s.push_back(static_cast<char>((i * 131 + 7) % 256));
     return s;
 }
-
-// Each case in a scratch directory of its own, the working directory there.
-class in_temp_dir : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        home = fs::current_path();
-        dir = fs::canonical(make_temp_dir()).string();
-        fs::current_path(dir);
-    }
-    void TearDown() override
-    {
-        fs::current_path(home);
-        fs::remove_all(dir);
-    }
-
-    fs::path home;
-    std::string dir;
-};
 
 // Files in which no section is found: the search goes on to the next name.
 TEST_F(in_temp_dir, files_without_a_section_are_not_found)

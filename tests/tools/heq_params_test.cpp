@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/profile.h"
+#include "tests/support/in_temp_dir.h"
 #include "tests/support/sim_harness.h"
 #include "tools/heq_params.h"
 #include "tools/tools.h"
@@ -56,26 +57,6 @@ void write_file(const std::string& path, const std::string& content)
 {
     std::ofstream(path, std::ios::binary) << content;
 }
-
-// Each test runs in a fresh current directory of its own.
-class in_temp_dir : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        home = fs::current_path();
-        dir = fs::canonical(make_temp_dir()).string();
-        fs::current_path(dir);
-    }
-    void TearDown() override
-    {
-        fs::current_path(home);
-        fs::remove_all(dir);
-    }
-    std::string path_of(const std::string& name) const { return dir + "/" + name; }
-
-    fs::path home;
-    std::string dir;
-};
 
 struct read_result {
     int result;
