@@ -409,6 +409,10 @@ run_result run_tool(const run_options& o)
         if (o.windows) {
             setenv("ORV3_PORT", sim_port(o.sim_args).c_str(), 1);
             setenv("WINEDEBUG", "-all", 1);
+            // Wine finds its running server below the temporary directory:
+            // with the tests' own, each run would start a server of its own
+            // on a registry the running one has not yet written out.
+            unsetenv("TMPDIR");
             // Headless: no display for Wine to open windows on.
             unsetenv("DISPLAY");
             unsetenv("WAYLAND_DISPLAY");
